@@ -1,0 +1,217 @@
+#include "fireclass.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "tables.h"
+
+FIRECLASS::FIRECLASS()
+    : heatMem(nullptr),
+      nextMem(nullptr),
+      coolMap(nullptr),
+      heat(nullptr),
+      nextHeat(nullptr),
+      fireImage(nullptr),
+      palette(),
+      deskMem(nullptr),
+      hotzones(),
+      numHotzones(0),
+      spawnTimer(0.0f),
+      resetTimer(0.0f),
+      mesh(),
+      warpPhase(0),
+      blockSize(0),
+      restLength(),
+      sparks(),
+      numSparks(0),
+      fireTexID(0),
+      width(0),
+      height(0),
+      desk(nullptr),
+      FIRERES(0),
+      BURNSTYLE(0),
+      COLOURS(0),
+      BURNSPEED(0),
+      BURNDELAY(0),
+      packedPalette() {}
+
+FIRECLASS::~FIRECLASS() { Cleanup(); }
+
+void FIRECLASS::Setup(SETTINGS settings) {
+    FIRERES = settings.FIRERES;
+    BURNSTYLE = settings.BURNSTYLE;
+    COLOURS = settings.COLOURS;
+    // Both are divisors of random draws in the step.
+    BURNSPEED = settings.BURNSPEED < 1 ? 1 : settings.BURNSPEED;
+    BURNDELAY = settings.BURNDELAY < 1 ? 1 : settings.BURNDELAY;
+    if (BURNSTYLE == 4) BURNSTYLE = rand() % 4;
+
+    numSparks = 0;
+    warpPhase = 0;
+    fireTexID = 0;
+
+    const float* norms = norms256;
+    width = height = 256;
+    blockSize = 25;
+    if (FIRERES == 0) {
+        width = height = 128;
+        blockSize = 12;
+        norms = norms128;
+    } else if (FIRERES == 2) {
+        width = height = 512;
+        blockSize = 51;
+        norms = norms512;
+    }
+    memcpy(restLength, norms, sizeof restLength);
+
+    spawnTimer = 0.5f;
+    resetTimer = float(rand() % 600 + 600.0);
+
+    const size_t W = size_t(width), H = size_t(height), B = size_t(blockSize);
+    const size_t heatBytes = (H + 2 * B) * W;
+    heatMem = new (std::nothrow) uint8_t[heatBytes]();
+    nextMem = new (std::nothrow) uint8_t[heatBytes]();
+    coolMap = new (std::nothrow) uint8_t[W * H];
+    fireImage = new (std::nothrow) uint8_t[W * H * 4]();
+    deskMem = new (std::nothrow) uint8_t[(4 * H + 16) * W]();
+    if (!heatMem || !nextMem || !coolMap || !fireImage || !deskMem) {
+        // Without its planes the fire stays empty; Burn then does nothing.
+        Cleanup();
+        width = height = 0;
+        return;
+    }
+    heat = heatMem + 2 * W;
+    nextHeat = nextMem + 2 * W;
+    desk = deskMem + 2 * W;
+
+    CreateCoolMap();
+    // The smoothing used nextHeat as scratch; its top rows start cold.
+    memset(nextHeat, 0, W * 2 * B);
+    BuildPalette();
+    CreateFireTexture();
+    LayOutMesh();
+}
+
+void FIRECLASS::CreateCoolMap() {
+    unsigned char seed[128 * 128] = {};
+    for (int i = 0; i < 2000; ++i) {
+        int x = rand() % 128;
+        int y = rand() % 128;
+        seed[y * 128 + x] = 255;
+    }
+    gluScaleImage(GL_LUMINANCE, 128, 128, GL_UNSIGNED_BYTE, seed, width, height,
+                  GL_UNSIGNED_BYTE, coolMap);
+    for (int pass = 0; pass < 5; ++pass) {
+        Smooth(coolMap, nextHeat, width, height);
+        Smooth(nextHeat, coolMap, width, height);
+    }
+}
+
+void FIRECLASS::BuildPalette() {
+    for (int k = 0; k < 256; ++k) {
+        const uint16_t r = uint16_t(FireRed[k] * 4.0);
+        const uint16_t g = uint16_t(FireGreen[k] * 4.0);
+        const uint16_t b = uint16_t(FireBlue[k] * 5.0);
+        uint16_t* p = palette[k];
+        switch (COLOURS) {
+            case 1:
+                p[0] = b, p[1] = g, p[2] = r;
+                break;
+            case 2:
+                p[0] = g, p[1] = r, p[2] = b;
+                break;
+            case 3:
+                p[0] = r, p[1] = b, p[2] = g;
+                break;
+            default:
+                p[0] = r, p[1] = g, p[2] = b;
+                break;
+        }
+        p[3] = r;
+        // Every component is at most 248, so each fits its byte.
+        packedPalette[k] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                           uint32_t(p[3]) << 24;
+    }
+}
+
+void FIRECLASS::CreateFireTexture() {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glGenTextures(1, &fireTexID);
+    glBindTexture(GL_TEXTURE_2D, fireTexID);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, width, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 fireImage);
+}
+
+void FIRECLASS::LayOutMesh() {
+    const int B = blockSize;
+    float a1 = 0.0f, a2 = 0.0f, a3 = 0.0f, a4 = 0.0f;
+    for (int r = 0; r < kMeshRows; ++r) {
+        for (int c = 0; c < kMeshColumns; ++c) {
+            a1 += 0.081f;
+            a2 += 0.083f;
+            a3 += 0.085f;
+            a4 += 0.087f;
+            MESHPOINT& p = mesh[c][r];
+            const float bc = float(B * c), br = float(B * r);
+            p.x = bc;
+            p.y = br;
+            p.vx = p.vy = 0.0f;
+            if (c == 0 || c == kMeshColumns - 1 || r == 0 || r == kMeshRows - 1) continue;
+            const float fc = float(c), fr = float(r);
+            const double dx = std::sin(double(a3 - fc)) + std::cos(double(fr + a3)) +
+                              std::sin(double(a1 - fr)) - std::cos(double(fc + a1));
+            const double dy = std::sin(double(a2 - fc)) + std::cos(double(fr + a4)) +
+                              std::sin(double(a4 - fr)) - std::cos(double(fc + a2));
+            p.x = float(double(bc) + dx);
+            p.y = float(double(br) + dy);
+        }
+    }
+}
+
+void FIRECLASS::Cleanup() {
+    desk = nextHeat = heat = nullptr;
+    delete[] heatMem;
+    delete[] nextMem;
+    delete[] coolMap;
+    delete[] fireImage;
+    delete[] deskMem;
+    heatMem = nextMem = coolMap = fireImage = deskMem = nullptr;
+    // The name is forgotten once deleted, so that a second clean-up cannot
+    // delete a texture that has since been given the same name.
+    if (fireTexID) glDeleteTextures(1, &fireTexID);
+    fireTexID = 0;
+}
+
+void FIRECLASS::ClearDesktopAlpha() {
+    if (!desk) return;
+    const size_t cells = size_t(width) * size_t(height);
+    for (size_t i = 0; i < cells; ++i) desk[4 * i + 3] = 0;
+}
+
+void FIRECLASS::ResetDesktop() { ClearDesktopAlpha(); }
+
+void Smooth(unsigned char* src, unsigned char* dst, int width, int height) {
+    if (!src || !dst || width < 1 || height < 1) return;
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row = src + size_t(y) * width;
+        const unsigned char* up = src + size_t(y == 0 ? height - 1 : y - 1) * width;
+        const unsigned char* down = src + size_t(y == height - 1 ? 0 : y + 1) * width;
+        unsigned char* out = dst + size_t(y) * width;
+        for (int x = 0; x < width; ++x) {
+            const int right = x == width - 1 ? 0 : x + 1;
+            const int left = x == 0 ? width - 1 : x - 1;
+            // The sum wraps in the byte before the shift, as the cooling map expects.
+            const unsigned char sum = uint8_t(row[right] + row[left] + down[x] + up[x]);
+            out[x] = sum >> 2;
+        }
+    }
+}

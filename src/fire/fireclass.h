@@ -1,0 +1,115 @@
+#ifndef KINDORA_FIRE_FIRECLASS_H
+#define KINDORA_FIRE_FIRECLASS_H
+
+#include <cstdint>
+
+#include "settings.h"
+
+constexpr int kMaxHotzones = 15;
+constexpr int kMaxSparks = 64;
+constexpr int kZoneColumns = 513;  // enough for the widest grid, plus one
+constexpr int kMeshColumns = 11;
+constexpr int kMeshRows = 13;
+
+// One flame front: a flame per grid column, burning between left and right.
+struct HOTZONE {
+    float life;    // seconds left
+    int32_t shift; // column shift applied when a column looks up its speed
+    float left, right;
+    float spread;  // columns per second by which the range widens
+    float row[kZoneColumns];
+    int32_t fuel[kZoneColumns];
+    float speed[kZoneColumns];  // rows per second, positive towards row 0
+};
+
+// A rising ember.
+struct SPARK {
+    float x, y, vx, vy;  // cells, cells per step
+    int32_t glow;
+};
+
+// A point of the warp mesh and its velocity.
+struct MESHPOINT {
+    float x, y, vx, vy;
+};
+
+// The fire that burns the picture of one view. Planes are W x W bytes,
+// indexed y * W + x with row 0 at the top; the desktop plane is RGBA and
+// stored bottom row first.
+class FIRECLASS {
+public:
+    FIRECLASS();
+    ~FIRECLASS();
+    FIRECLASS(const FIRECLASS&) = delete;
+    FIRECLASS& operator=(const FIRECLASS&) = delete;
+
+    void Setup(SETTINGS settings);
+    void Cleanup();
+    void ResetDesktop();
+    void Burn(double elapsed);
+
+    void AddHotzone();
+    void Relax();
+    void TextureBlock(int bx, int by);
+    void TextureWarp();
+
+    uint8_t* heatMem;
+    uint8_t* nextMem;
+    uint8_t* coolMap;
+    uint8_t* heat;      // heatMem + 2 rows; margin rows above and below
+    uint8_t* nextHeat;  // nextMem + 2 rows
+    uint8_t* fireImage; // W * H RGBA, row 0 at the top
+    uint16_t palette[256][4];
+    uint8_t* deskMem;
+    HOTZONE hotzones[kMaxHotzones];
+    int32_t numHotzones;
+    float spawnTimer;
+    float resetTimer;
+    MESHPOINT mesh[kMeshColumns][kMeshRows];
+    int32_t warpPhase;
+    int32_t blockSize;
+    float restLength[9];
+    SPARK sparks[kMaxSparks];
+    int32_t numSparks;
+    uint32_t fireTexID;
+    int32_t width;
+    int32_t height;
+    uint8_t* desk;  // deskMem + 2 rows: W * H RGBA cells, bottom row first
+    int32_t FIRERES;
+    int32_t BURNSTYLE;
+    int32_t COLOURS;
+    int32_t BURNSPEED;
+    int32_t BURNDELAY;
+
+    // The palette packed as the RGBA bytes of one 32-bit word, for the image build.
+    uint32_t packedPalette[256];
+
+    // The steps of Burn, in the order it runs them.
+    void AdvanceSpawnTimer(double elapsed);
+    void AdvanceResetTimer(double elapsed);
+    void ScrollCoolMap();
+    void PropagateHeat();
+    void BuildFireImage();
+    void UploadFireImage();
+    void RemoveDeadHotzones();
+    void AdvanceHotzones(double elapsed);
+    void StartSpark();
+    void AdvanceSparks();
+
+private:
+    void ClearDesktopAlpha();
+    void BuildPalette();
+    void LayOutMesh();
+    void CreateCoolMap();
+    void CreateFireTexture();
+    void AdvanceHotzone(HOTZONE* zone, double elapsed);
+    void Scorch(int x, int c0);
+    bool SparkAlive(const SPARK& spark) const;
+    void StampSpark(const SPARK& spark);
+};
+
+// One smoothing pass: each destination cell is the sum of its four wrapped
+// neighbours, modulo 256, shifted right by 2 (so always 0..63).
+void Smooth(unsigned char* src, unsigned char* dst, int width, int height);
+
+#endif

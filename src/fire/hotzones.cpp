@@ -1,0 +1,198 @@
+#include <climits>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+#include "fireclass.h"
+
+namespace {
+
+// Truncates towards zero, holding the result inside [lo, hi] (a NaN gives
+// lo), so that no elapsed time, however odd, makes a conversion overflow.
+int TruncWithin(double v, int lo, int hi) {
+    if (!(v > lo)) return lo;
+    if (v > hi) return hi;
+    return int(v);
+}
+
+constexpr int kFarAway = 1 << 20;  // far outside every grid, inside int range
+
+}  // namespace
+
+void FIRECLASS::AddHotzone() {
+    if (numHotzones >= kMaxHotzones) return;
+    const int W = width, H = height;
+    HOTZONE& zone = hotzones[numHotzones];
+    memset(&zone, 0, sizeof zone);
+    zone.life = float(rand() % 60 + 30);
+    zone.shift = 0;
+    zone.left = zone.right = float(rand() % W);
+    zone.spread = float(rand() % 40 + 20);
+    const int direction = rand() % 2 == 1 ? 1 : -1;
+    for (int i = 0; i < W; ++i) {
+        zone.fuel[i] = rand() % 30 + 225;
+        zone.speed[i] = float(((rand() % BURNSPEED) * direction) / 10.0);
+        if (i == 0) {
+            zone.row[0] = float(H - rand() % H);
+        } else {
+            zone.row[i] = zone.row[i - 1] + float(rand() % 5) - 2.0f;
+        }
+    }
+    // Smooth the speeds once around a ring of the first 256 columns (the
+    // other grids see the zeroed entries beyond their width).
+    float smoothed[kZoneColumns];
+    for (int i = 0; i < W; ++i) {
+        const float left = i == 0 ? zone.speed[255] : zone.speed[i - 1];
+        const float right = i == 255 ? zone.speed[0] : zone.speed[i + 1];
+        smoothed[i] = (zone.speed[i] + left + right) / 3.0f;
+    }
+    memcpy(zone.speed, smoothed, sizeof(float) * size_t(W));
+    ++numHotzones;
+}
+
+// A zone is dead once its life is below 0 or every column is out of fuel.
+// The last live zone takes a dead one's slot and is looked at next step.
+void FIRECLASS::RemoveDeadHotzones() {
+    for (int n = 0; n < numHotzones; ++n) {
+        const HOTZONE& zone = hotzones[n];
+        bool dead = zone.life < 0;
+        if (!dead) {
+            dead = true;
+            for (int i = 0; i < width && dead; ++i) dead = zone.fuel[i] <= 0;
+        }
+        if (!dead) continue;
+        --numHotzones;
+        if (n == numHotzones) break;
+        hotzones[n] = hotzones[numHotzones];
+    }
+}
+
+void FIRECLASS::AdvanceHotzones(double elapsed) {
+    for (int n = 0; n < numHotzones; ++n) AdvanceHotzone(&hotzones[n], elapsed);
+}
+
+void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
+    const int W = width, H = height;
+    zone->life = float(zone->life - elapsed);
+    if (!(zone->life > 0)) return;
+    if (zone->left > 0) {
+        zone->left = float(zone->left - zone->spread * elapsed);
+        if (zone->left < 0) zone->left = 0.0f;
+    }
+    if (zone->right < W) {
+        zone->right = float(zone->right + zone->spread * elapsed);
+        if (zone->right > W) zone->right = float(W);
+    }
+    if (rand() % 256 > 228) zone->shift = rand() % W;
+
+    const int first = TruncWithin(zone->left, 0, W);
+    const int end = TruncWithin(zone->right, 0, W);
+    for (int x = first; x < end; ++x) {
+        if (zone->fuel[x] <= 0) continue;
+        const float y0 = zone->row[x];
+        const float speed = zone->speed[(x + zone->shift) % W];
+        const float y1 = float(y0 - speed * elapsed);
+        const int c1 = TruncWithin(y1, -kFarAway, kFarAway);
+        const int c0 = TruncWithin(y0, -kFarAway, kFarAway);
+        if (c1 < 0 || c1 > H + 1) {
+            zone->fuel[x] = 0;  // the flame has left the grid
+        } else {
+            heat[(c1 - 1) * W + x] = 255;
+            heat[c1 * W + x] = 255;
+            heat[(c1 + 1) * W + x] = 255;
+        }
+        if (c1 != c0) {
+            zone->fuel[x] -= rand() % 5;
+            Scorch(x, c0);
+        }
+        zone->row[x] = y1;
+    }
+}
+
+// The flame crossed a row: darken the picture cell above its old row from a
+// random neighbour, and mark it burnt as the style says.
+void FIRECLASS::Scorch(int x, int c0) {
+    const int W = width, H = height;
+    const int r1 = rand();
+    const int r2 = rand();
+    const int target = H - c0;
+    const int source = H - c0 + 1 - r2 % 3;
+    if (target < 0 || target > H - 1 || source < 0 || source > H - 1) return;
+    // Flat addressing: a source column of -1 or W falls on the edge cell of
+    // the neighbouring row, or on the zeroed margin around the plane.
+    uint8_t* to = desk + (ptrdiff_t(target) * W + x) * 4;
+    const uint8_t* from = desk + (ptrdiff_t(source) * W + x + r1 % 3 - 1) * 4;
+    for (int i = 0; i < 3; ++i) to[i] = uint8_t(from[i] * 0.95);
+    switch (BURNSTYLE) {
+        case 1:
+            to[3] = 255;
+            break;
+        case 2:
+            to[3] = uint8_t(to[3] + rand() % 4 + 28);
+            break;
+        case 3:
+            to[3] = uint8_t(255 - to[3]);
+            break;
+        default:
+            to[3] = uint8_t(255 - rand() % 30);
+            break;
+    }
+}
+
+void FIRECLASS::StartSpark() {
+    if (numHotzones <= 0) return;
+    if (!(rand() % 256 > 128 && numSparks < kMaxSparks)) return;
+    const HOTZONE& zone = hotzones[rand() % numHotzones];
+    if (!(zone.life > 0)) return;
+    SPARK& spark = sparks[numSparks];
+    const int column = rand() % width;
+    spark.x = float(column);
+    spark.y = zone.row[column] - float(rand() % 25);
+    spark.vx = float((rand() % 256 - 128) * 0.001);
+    spark.vy = float(-(rand() % 256) * 0.001);
+    spark.glow = (rand() % 256) / 2;
+    if (0 < spark.y && spark.y < height - 1 && zone.left < spark.x && spark.x < zone.right) {
+        ++numSparks;
+    }
+}
+
+bool FIRECLASS::SparkAlive(const SPARK& spark) const {
+    const int x = TruncWithin(spark.x, -1, width);
+    const int y = TruncWithin(spark.y, -1, height);
+    return spark.glow > 0 && 0 < x && x < width - 1 && y > 0;
+}
+
+void FIRECLASS::StampSpark(const SPARK& spark) {
+    const int W = width;
+    const int p = int(spark.y) * W + int(spark.x);
+    const int v = heat[p] + spark.glow / 2;
+    const uint8_t around = uint8_t(v > 255 ? 255 : v);
+    heat[p + 1] = heat[p + W] = heat[p - 1] = heat[p - W] = around;
+    const int centre = heat[p] + spark.glow;
+    heat[p] = uint8_t(centre > 255 ? 255 : centre);
+}
+
+// Sparks rise and cool. A dead spark's slot takes the last live spark, which
+// is tested and stamped where it stands, without moving, in this step.
+void FIRECLASS::AdvanceSparks() {
+    int i = 0;
+    while (i < numSparks) {
+        SPARK& spark = sparks[i];
+        spark.x += spark.vx;
+        spark.y = float(double(spark.y) + double(spark.vy) - 1.0);
+        spark.vx = float(spark.vx * 0.998);
+        spark.vy = float(spark.vy * 0.998);
+        spark.glow -= rand() % 4 + 1;
+        for (;;) {
+            if (SparkAlive(sparks[i])) {
+                StampSpark(sparks[i]);
+                ++i;
+                break;
+            }
+            sparks[i].glow = 0;
+            --numSparks;
+            if (i == numSparks) return;
+            sparks[i] = sparks[numSparks];
+        }
+    }
+}

@@ -1,0 +1,119 @@
+#include <GL/gl.h>
+#include <emmintrin.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "fireclass.h"
+
+// One spring step of the mesh. Each interior point pushes or pulls its eight
+// neighbours towards their rest distance; then the interior points move by
+// their damped velocities. Border points never move.
+void FIRECLASS::Relax() {
+    for (int r = 1; r < kMeshRows - 1; ++r) {
+        for (int c = 1; c < kMeshColumns - 1; ++c) {
+            const MESHPOINT& p = mesh[c][r];
+            for (int rr = r - 1; rr <= r + 1; ++rr) {
+                for (int cc = c - 1; cc <= c + 1; ++cc) {
+                    if (rr == r && cc == c) continue;
+                    MESHPOINT& n = mesh[cc][rr];
+                    const float dx = n.x - p.x;
+                    const float dy = n.y - p.y;
+                    const float len = std::sqrt(dx * dx + dy * dy);
+                    const float f = (restLength[abs(cc - c) * 3 + abs(rr - r)] - len) * 0.001f;
+                    n.vx += dx * f;
+                    n.vy += dy * f;
+                }
+            }
+        }
+    }
+    for (int r = 1; r < kMeshRows - 1; ++r) {
+        for (int c = 1; c < kMeshColumns - 1; ++c) {
+            MESHPOINT& p = mesh[c][r];
+            p.x += p.vx;
+            p.y += p.vy;
+            p.vx = float(p.vx * 0.9998);
+            p.vy = float(p.vy * 0.9998);
+        }
+    }
+}
+
+// Fills block (bx, by) of `heat` from the quadrilateral that its four mesh
+// corners span in `nextHeat`: corners interpolated bilinearly, cells sampled
+// nearest. Samples are held inside the plane and its margin rows, which a
+// mesh in its normal range never leaves.
+void FIRECLASS::TextureBlock(int bx, int by) {
+    const int B = blockSize;
+    const int W = width;
+    const float Bf = float(B);
+    const float maxX = float(W - 1);
+    const float minY = -2.0f;
+    const float maxY = float(height + 2 * B - 3);
+    const MESHPOINT& q00 = mesh[bx][by];
+    const MESHPOINT& q10 = mesh[bx + 1][by];
+    const MESHPOINT& q01 = mesh[bx][by + 1];
+    const MESHPOINT& q11 = mesh[bx + 1][by + 1];
+    float lx = q00.x, ly = q00.y;
+    const float ldx = (q01.x - q00.x) / Bf, ldy = (q01.y - q00.y) / Bf;
+    float rx = q10.x, ry = q10.y;
+    const float rdx = (q11.x - q10.x) / Bf, rdy = (q11.y - q10.y) / Bf;
+    uint8_t* dst = heat + (B * by) * W + B * bx;
+    for (int row = 0; row < B; ++row, dst += W) {
+        float sx = lx, sy = ly;
+        const float sdx = (rx - lx) / Bf, sdy = (ry - ly) / Bf;
+        for (int col = 0; col < B; ++col) {
+            // fmaxf/fminf also turn a NaN into the bound.
+            const int x = int(fminf(fmaxf(sx, 0.0f), maxX));
+            const int y = int(fminf(fmaxf(sy, minY), maxY));
+            dst[col] = nextHeat[y * W + x];
+            sx += sdx;
+            sy += sdy;
+        }
+        lx += ldx;
+        ly += ldy;
+        rx += rdx;
+        ry += rdy;
+    }
+}
+
+void FIRECLASS::TextureWarp() {
+    for (int by = 0; by < kMeshRows - 1; ++by) {
+        for (int bx = 0; bx < kMeshColumns - 1; ++bx) TextureBlock(bx, by);
+    }
+}
+
+// The fire image: the palette colour of each cell's next heat, over the
+// picture's burn state. Burnt cells (desktop alpha) cover the picture; with
+// style 0 they show half the scorched colour under the flames. Both sums
+// saturate at 255, so the whole image is built with byte-saturating adds,
+// four cells at a time, in row order.
+void FIRECLASS::BuildFireImage() {
+    const int W = width, H = height;
+    const bool charred = BURNSTYLE == 0;
+    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
+    for (int y = 0; y < H; ++y) {
+        const uint8_t* __restrict k = nextHeat + size_t(y) * W;
+        const uint8_t* __restrict d = desk + size_t(H - 1 - y) * W * 4;
+        uint8_t* __restrict out = fireImage + size_t(y) * W * 4;
+        for (int x = 0; x < W; x += 4) {
+            const __m128i flame =
+                _mm_set_epi32(int(packedPalette[k[x + 3]]), int(packedPalette[k[x + 2]]),
+                              int(packedPalette[k[x + 1]]), int(packedPalette[k[x]]));
+            const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
+            __m128i under = _mm_and_si128(cells, alphaMask);
+            if (charred) {
+                // Halve the colour bytes: a 16-bit shift, then drop the bit
+                // that slid in from the neighbouring byte.
+                const __m128i half = _mm_and_si128(_mm_srli_epi16(cells, 1), halfMask);
+                under = _mm_or_si128(under, half);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), _mm_adds_epu8(flame, under));
+        }
+    }
+}
+
+void FIRECLASS::UploadFireImage() {
+    glBindTexture(GL_TEXTURE_2D, fireTexID);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, fireImage);
+}

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds Kindora twice (release, and with AddressSanitizer and
+# UndefinedBehaviorSanitizer) and runs every test in both builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+status=0
+for config in release sanitize; do
+  dir=build-$config
+  extra=()
+  [ "$config" = sanitize ] && extra=(-DKINDORA_SANITIZE=ON -DKINDORA_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${extra[@]}" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  echo "== tests: $config build"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1
+done
+exit $status

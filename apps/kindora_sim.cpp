@@ -93,7 +93,9 @@ uint64_t Fnv1a(uint64_t h, const void* data, size_t n) {
 
 constexpr uint64_t kFnvBasis = 0xcbf29ce484222325ULL;
 
-uint64_t Hash(const void* data, size_t n) { return Fnv1a(kFnvBasis, data, n); }
+uint64_t Hash(const void* data, size_t n) {
+    return Fnv1a(kFnvBasis, data, n);
+}
 
 uint64_t MeshHash(const FIRECLASS& fire) {
     uint64_t h = kFnvBasis;

@@ -1,6 +1,7 @@
 #ifndef KINDORA_TESTS_GL_SUPPORT_H
 #define KINDORA_TESTS_GL_SUPPORT_H
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -8,11 +8,11 @@
 // named by `texID`. Rows are stored first row first, without gaps.
 struct Texture {
     uint8_t* imageData = nullptr;
-    uint32_t bpp = 0;     // 24 (R, G, B) or 32 (R, G, B, A)
+    uint32_t bpp = 0;  // 24 (R, G, B) or 32 (R, G, B, A)
     uint32_t width = 0;
     uint32_t height = 0;
-    uint32_t texID = 0;   // 0 when no texture has been made
-    uint32_t type = 0;    // GL_RGB or GL_RGBA
+    uint32_t texID = 0;  // 0 when no texture has been made
+    uint32_t type = 0;   // GL_RGB or GL_RGBA
 
     Texture() = default;
     ~Texture();
@@ -22,8 +22,8 @@ struct Texture {
 
 // Alpha modes of BuildTexture.
 constexpr int kAlphaOpaque = 0;
-constexpr int kAlphaColourKey = 1;  // transparent where the colour equals the first pixel's
-constexpr int kAlphaBrightness = 2; // the largest of R, G and B
+constexpr int kAlphaColourKey = 1;   // transparent where the colour equals the first pixel's
+constexpr int kAlphaBrightness = 2;  // the largest of R, G and B
 
 // Uploads the record's pixels as an RGBA texture whose alpha follows `mode`
 // (a 32-bit image keeps its stored alpha instead), then frees the pixels.

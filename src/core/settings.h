@@ -6,15 +6,15 @@
 // Everything the user can choose about the saver. Copied by value wherever a
 // copy is handed on; a new record is all zero with an empty folder.
 struct SETTINGS {
-    int32_t FIRERES = 0;    // 0: 128 cells a side, 2: 512, anything else: 256
-    int32_t BURNSTYLE = 0;  // 0..3, or 4 for a random style at every set-up
-    int32_t COLOURS = 0;    // palette 0..3, anything else acts as 0
-    int32_t BURNSPEED = 0;  // divisor of the flame speed draw, at least 1
-    int32_t BURNDELAY = 0;  // divisor of the hot-zone delay draw, at least 1
-    bool LIMITFPS = false;  // set only after the defaults were written; changes nothing
-    int32_t BGRES = 0;      // 0: 512, 1: 1024, 2: the source's own size (power of two)
-    int32_t BGTYPE = 0;     // 0: screen capture, 1: desktop picture, 2: random file
-    char BGPath[1024] = {}; // picture folder, NUL-terminated, at most 1023 bytes
+    int32_t FIRERES = 0;     // 0: 128 cells a side, 2: 512, anything else: 256
+    int32_t BURNSTYLE = 0;   // 0..3, or 4 for a random style at every set-up
+    int32_t COLOURS = 0;     // palette 0..3, anything else acts as 0
+    int32_t BURNSPEED = 0;   // divisor of the flame speed draw, at least 1
+    int32_t BURNDELAY = 0;   // divisor of the hot-zone delay draw, at least 1
+    bool LIMITFPS = false;   // set only after the defaults were written; changes nothing
+    int32_t BGRES = 0;       // 0: 512, 1: 1024, 2: the source's own size (power of two)
+    int32_t BGTYPE = 0;      // 0: screen capture, 1: desktop picture, 2: random file
+    char BGPath[1024] = {};  // picture folder, NUL-terminated, at most 1023 bytes
 };
 
 // The values written into a new or outdated preference store.

@@ -41,7 +41,8 @@ void FIRECLASS::AdvanceResetTimer(double elapsed) {
     if (!(resetTimer < 0)) return;
     ClearDesktopAlpha();
     resetTimer = float(rand() % 600 + 600.0);
-    for (int n = 0; n < numHotzones; ++n) hotzones[n].life = -1.0f;
+    for (int n = 0; n < numHotzones; ++n)
+        hotzones[n].life = -1.0f;
     spawnTimer = 2.0f;
 }
 
@@ -72,10 +73,12 @@ void FIRECLASS::PropagateHeat() {
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + W));
         const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - W));
         const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cool + i));
-        __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(l, zero), _mm_unpacklo_epi8(r, zero)),
-                                   _mm_add_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(u, zero)));
-        __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(l, zero), _mm_unpackhi_epi8(r, zero)),
-                                   _mm_add_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(u, zero)));
+        __m128i lo =
+            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(l, zero), _mm_unpacklo_epi8(r, zero)),
+                          _mm_add_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(u, zero)));
+        __m128i hi =
+            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(l, zero), _mm_unpackhi_epi8(r, zero)),
+                          _mm_add_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(u, zero)));
         lo = _mm_sub_epi16(_mm_srli_epi16(lo, 2), _mm_unpacklo_epi8(c, zero));
         hi = _mm_sub_epi16(_mm_srli_epi16(hi, 2), _mm_unpackhi_epi8(c, zero));
         // Saturating pack: negative values become 0.

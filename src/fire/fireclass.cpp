@@ -40,7 +40,9 @@ FIRECLASS::FIRECLASS()
       BURNDELAY(0),
       packedPalette() {}
 
-FIRECLASS::~FIRECLASS() { Cleanup(); }
+FIRECLASS::~FIRECLASS() {
+    Cleanup();
+}
 
 void FIRECLASS::Setup(SETTINGS settings) {
     FIRERES = settings.FIRERES;
@@ -104,8 +106,8 @@ void FIRECLASS::CreateCoolMap() {
         int y = rand() % 128;
         seed[y * 128 + x] = 255;
     }
-    gluScaleImage(GL_LUMINANCE, 128, 128, GL_UNSIGNED_BYTE, seed, width, height,
-                  GL_UNSIGNED_BYTE, coolMap);
+    gluScaleImage(GL_LUMINANCE, 128, 128, GL_UNSIGNED_BYTE, seed, width, height, GL_UNSIGNED_BYTE,
+                  coolMap);
     for (int pass = 0; pass < 5; ++pass) {
         Smooth(coolMap, nextHeat, width, height);
         Smooth(nextHeat, coolMap, width, height);
@@ -134,8 +136,8 @@ void FIRECLASS::BuildPalette() {
         }
         p[3] = r;
         // Every component is at most 248, so each fits its byte.
-        packedPalette[k] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
-                           uint32_t(p[3]) << 24;
+        packedPalette[k] =
+            uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     }
 }
 
@@ -147,8 +149,7 @@ void FIRECLASS::CreateFireTexture() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, width, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 fireImage);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, width, 0, GL_RGBA, GL_UNSIGNED_BYTE, fireImage);
 }
 
 void FIRECLASS::LayOutMesh() {
@@ -194,10 +195,13 @@ void FIRECLASS::Cleanup() {
 void FIRECLASS::ClearDesktopAlpha() {
     if (!desk) return;
     const size_t cells = size_t(width) * size_t(height);
-    for (size_t i = 0; i < cells; ++i) desk[4 * i + 3] = 0;
+    for (size_t i = 0; i < cells; ++i)
+        desk[4 * i + 3] = 0;
 }
 
-void FIRECLASS::ResetDesktop() { ClearDesktopAlpha(); }
+void FIRECLASS::ResetDesktop() {
+    ClearDesktopAlpha();
+}
 
 void Smooth(unsigned char* src, unsigned char* dst, int width, int height) {
     if (!src || !dst || width < 1 || height < 1) return;

@@ -13,8 +13,8 @@ constexpr int kMeshRows = 13;
 
 // One flame front: a flame per grid column, burning between left and right.
 struct HOTZONE {
-    float life;    // seconds left
-    int32_t shift; // column shift applied when a column looks up its speed
+    float life;     // seconds left
+    int32_t shift;  // column shift applied when a column looks up its speed
     float left, right;
     float spread;  // columns per second by which the range widens
     float row[kZoneColumns];
@@ -37,7 +37,7 @@ struct MESHPOINT {
 // indexed y * W + x with row 0 at the top; the desktop plane is RGBA and
 // stored bottom row first.
 class FIRECLASS {
-public:
+   public:
     FIRECLASS();
     ~FIRECLASS();
     FIRECLASS(const FIRECLASS&) = delete;
@@ -56,9 +56,9 @@ public:
     uint8_t* heatMem;
     uint8_t* nextMem;
     uint8_t* coolMap;
-    uint8_t* heat;      // heatMem + 2 rows; margin rows above and below
-    uint8_t* nextHeat;  // nextMem + 2 rows
-    uint8_t* fireImage; // W * H RGBA, row 0 at the top
+    uint8_t* heat;       // heatMem + 2 rows; margin rows above and below
+    uint8_t* nextHeat;   // nextMem + 2 rows
+    uint8_t* fireImage;  // W * H RGBA, row 0 at the top
     uint16_t palette[256][4];
     uint8_t* deskMem;
     HOTZONE hotzones[kMaxHotzones];
@@ -96,7 +96,7 @@ public:
     void StartSpark();
     void AdvanceSparks();
 
-private:
+   private:
     void ClearDesktopAlpha();
     void BuildPalette();
     void LayOutMesh();

@@ -58,7 +58,8 @@ void FIRECLASS::RemoveDeadHotzones() {
         bool dead = zone.life < 0;
         if (!dead) {
             dead = true;
-            for (int i = 0; i < width && dead; ++i) dead = zone.fuel[i] <= 0;
+            for (int i = 0; i < width && dead; ++i)
+                dead = zone.fuel[i] <= 0;
         }
         if (!dead) continue;
         --numHotzones;
@@ -68,7 +69,8 @@ void FIRECLASS::RemoveDeadHotzones() {
 }
 
 void FIRECLASS::AdvanceHotzones(double elapsed) {
-    for (int n = 0; n < numHotzones; ++n) AdvanceHotzone(&hotzones[n], elapsed);
+    for (int n = 0; n < numHotzones; ++n)
+        AdvanceHotzone(&hotzones[n], elapsed);
 }
 
 void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
@@ -122,7 +124,8 @@ void FIRECLASS::Scorch(int x, int c0) {
     // the neighbouring row, or on the zeroed margin around the plane.
     uint8_t* to = desk + (ptrdiff_t(target) * W + x) * 4;
     const uint8_t* from = desk + (ptrdiff_t(source) * W + x + r1 % 3 - 1) * 4;
-    for (int i = 0; i < 3; ++i) to[i] = uint8_t(from[i] * 0.95);
+    for (int i = 0; i < 3; ++i)
+        to[i] = uint8_t(from[i] * 0.95);
     switch (BURNSTYLE) {
         case 1:
             to[3] = 255;

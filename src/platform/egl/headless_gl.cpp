@@ -15,11 +15,21 @@ EGLDisplay OpenSurfacelessDisplay() {
 }
 
 bool ChooseConfig(EGLDisplay display, EGLConfig* config) {
-    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
-                                 EGL_OPENGL_BIT,   EGL_RED_SIZE,     8,
-                                 EGL_GREEN_SIZE,   8,                EGL_BLUE_SIZE,
-                                 8,                EGL_ALPHA_SIZE,   8,
-                                 EGL_DEPTH_SIZE,   16,               EGL_NONE};
+    const EGLint attributes[] = {EGL_SURFACE_TYPE,
+                                 EGL_PBUFFER_BIT,
+                                 EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT,
+                                 EGL_RED_SIZE,
+                                 8,
+                                 EGL_GREEN_SIZE,
+                                 8,
+                                 EGL_BLUE_SIZE,
+                                 8,
+                                 EGL_ALPHA_SIZE,
+                                 8,
+                                 EGL_DEPTH_SIZE,
+                                 16,
+                                 EGL_NONE};
     EGLint count = 0;
     return eglChooseConfig(display, attributes, config, 1, &count) && count == 1;
 }

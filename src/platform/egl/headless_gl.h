@@ -6,7 +6,7 @@
 // needs a display. The context is current on the calling thread after a
 // successful Create.
 class HeadlessGL {
-public:
+   public:
     HeadlessGL() = default;
     ~HeadlessGL() { Destroy(); }
     HeadlessGL(const HeadlessGL&) = delete;
@@ -23,7 +23,7 @@ public:
     int height = 0;
     const char* error = "";
 
-private:
+   private:
     void* display = nullptr;
     void* surface = nullptr;
     void* context = nullptr;

@@ -101,28 +101,25 @@ TEST_F(FireTest, DivisorsBelowOneAreRaisedToOne) {
 }
 
 TEST_F(FireTest, PaletteEndsAndSchemes) {
-    FIRECLASS& f = Make(0, 0, 0);
+    uint16_t scheme[8][256][4];
+    for (int colours : {0, 1, 2, 3, 7})
+        memcpy(scheme[colours], Make(0, 0, colours).palette, sizeof scheme[0]);
     const uint16_t zero[4] = {0, 0, 0, 0};
-    EXPECT_EQ(0, memcmp(f.palette[0], zero, sizeof zero));
-    const uint16_t top0[4] = {248, 240, 55, 248};
-    EXPECT_EQ(0, memcmp(f.palette[255], top0, sizeof top0));
-    const uint16_t top1[4] = {55, 240, 248, 248};
-    EXPECT_EQ(0, memcmp(Make(0, 0, 1).palette[255], top1, sizeof top1));
-    const uint16_t top2[4] = {240, 248, 55, 248};
-    EXPECT_EQ(0, memcmp(Make(0, 0, 2).palette[255], top2, sizeof top2));
-    const uint16_t top3[4] = {248, 55, 240, 248};
-    EXPECT_EQ(0, memcmp(Make(0, 0, 3).palette[255], top3, sizeof top3));
-    uint16_t seven[256][4];
-    memcpy(seven, Make(0, 0, 7).palette, sizeof seven);
-    EXPECT_EQ(0, memcmp(seven, Make(0, 0, 0).palette, sizeof seven));
+    EXPECT_EQ(0, memcmp(scheme[0][0], zero, sizeof zero));
+    const uint16_t top[4][4] = {
+        {248, 240, 55, 248}, {55, 240, 248, 248}, {240, 248, 55, 248}, {248, 55, 240, 248}};
+    for (int colours = 0; colours < 4; ++colours) {
+        EXPECT_EQ(0, memcmp(scheme[colours][255], top[colours], sizeof top[0])) << colours;
+    }
+    EXPECT_EQ(0, memcmp(scheme[7], scheme[0], sizeof scheme[0]));
     // Heat 100: red 34 * 4, green 11 * 4, blue 0; alpha follows red.
-    EXPECT_EQ(f.palette[100][0], 136);
-    EXPECT_EQ(f.palette[100][1], 44);
-    EXPECT_EQ(f.palette[100][3], 136);
+    EXPECT_EQ(scheme[0][100][0], 136);
+    EXPECT_EQ(scheme[0][100][1], 44);
+    EXPECT_EQ(scheme[0][100][3], 136);
     // Cool cells (heat below 28) are fully transparent.
     for (int k = 0; k < 28; ++k)
-        EXPECT_EQ(f.palette[k][3], 0) << k;
-    EXPECT_EQ(f.palette[28][3], 4);
+        EXPECT_EQ(scheme[0][k][3], 0) << k;
+    EXPECT_EQ(scheme[0][28][3], 4);
 }
 
 TEST(FireTables, RampsAreMonotonicAndBounded) {

@@ -8,78 +8,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <vector>
+
+#include "cli.h"
 #include "fireclass.h"
 #include "headless_gl.h"
 
 namespace {
 
-struct Options {
-    long seed = 1;
-    long fireRes = 1;
-    long burnStyle = 4;
-    long colours = 0;
-    long burnSpeed = 20;
-    long burnDelay = 20;
-    long steps = 600;
-    double dt = 0.016666666666666666;
-    long every = 0;
-};
-
 void Usage() {
     fprintf(stderr,
             "usage: kindora-sim [--seed N] [--fire-res N] [--burn-style N] [--colours N] "
             "[--burn-speed N] [--burn-delay N] [--steps N] [--dt SECONDS] [--every K]\n");
-}
-
-bool ParseLong(const char* text, long lo, long hi, long* out) {
-    errno = 0;
-    char* end = nullptr;
-    long v = strtol(text, &end, 10);
-    if (errno || end == text || *end || v < lo || v > hi) return false;
-    *out = v;
-    return true;
-}
-
-bool ParseDouble(const char* text, double* out) {
-    errno = 0;
-    char* end = nullptr;
-    double v = strtod(text, &end);
-    if (errno || end == text || *end) return false;
-    *out = v;
-    return true;
-}
-
-bool ParseOptions(int argc, char** argv, Options* o) {
-    struct IntOption {
-        const char* name;
-        long* value;
-        long lo, hi;
-    } ints[] = {
-        {"--seed", &o->seed, 0, UINT_MAX},
-        {"--fire-res", &o->fireRes, INT_MIN, INT_MAX},
-        {"--burn-style", &o->burnStyle, INT_MIN, INT_MAX},
-        {"--colours", &o->colours, INT_MIN, INT_MAX},
-        {"--burn-speed", &o->burnSpeed, INT_MIN, INT_MAX},
-        {"--burn-delay", &o->burnDelay, INT_MIN, INT_MAX},
-        {"--steps", &o->steps, 0, LONG_MAX},
-        {"--every", &o->every, 0, LONG_MAX},
-    };
-    for (int i = 1; i < argc; i += 2) {
-        if (i + 1 >= argc) return false;
-        const char* value = argv[i + 1];
-        bool known = false;
-        for (const IntOption& opt : ints) {
-            if (strcmp(argv[i], opt.name) != 0) continue;
-            if (!ParseLong(value, opt.lo, opt.hi, opt.value)) return false;
-            known = true;
-        }
-        if (!known && strcmp(argv[i], "--dt") == 0) {
-            if (!ParseDouble(value, &o->dt)) return false;
-            known = true;
-        }
-        if (!known) return false;
-    }
-    return true;
 }
 
 uint64_t Fnv1a(uint64_t h, const void* data, size_t n) {
@@ -141,8 +81,16 @@ void FillTestPicture(FIRECLASS* fire) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options o;
-    if (!ParseOptions(argc, argv, &o)) {
+    FireOptions options;
+    long steps = 600, every = 0;
+    double dt = 0.016666666666666666;
+    std::vector<CliOption> table = {
+        {"--steps", CliOption::kInteger, &steps, 0, LONG_MAX},
+        {"--dt", CliOption::kReal, &dt},
+        {"--every", CliOption::kInteger, &every, 0, LONG_MAX},
+    };
+    AddFireOptions(&options, &table);
+    if (!ParseCli(argc, argv, table)) {
         Usage();
         return 2;
     }
@@ -151,17 +99,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "kindora-sim: no OpenGL context: %s\n", gl.error);
         return 1;
     }
-    srand(unsigned(o.seed));
+    srand(unsigned(options.seed));
     static FIRECLASS fire;  // large: keep it off the stack
-    SETTINGS settings;
-    settings.FIRERES = int32_t(o.fireRes);
-    settings.BURNSTYLE = int32_t(o.burnStyle);
-    settings.COLOURS = int32_t(o.colours);
-    settings.BURNSPEED = int32_t(o.burnSpeed);
-    settings.BURNDELAY = int32_t(o.burnDelay);
-    settings.LIMITFPS = false;
-    settings.BGRES = 1;
-    settings.BGTYPE = 0;
+    SETTINGS settings = FireSettings(options, 1);
     fire.Setup(settings);
     if (!fire.heatMem) {
         fprintf(stderr, "kindora-sim: out of memory setting up the fire\n");
@@ -169,11 +109,11 @@ int main(int argc, char** argv) {
     }
     FillTestPicture(&fire);
     fire.ResetDesktop();
-    for (long step = 1; step <= o.steps; ++step) {
-        fire.Burn(o.dt);
-        if ((o.every > 0 && step % o.every == 0) || step == o.steps) Report(fire, step);
+    for (long step = 1; step <= steps; ++step) {
+        fire.Burn(dt);
+        if ((every > 0 && step % every == 0) || step == steps) Report(fire, step);
     }
-    if (o.steps == 0) Report(fire, 0);
+    if (steps == 0) Report(fire, 0);
     fire.Cleanup();
     return 0;
 }

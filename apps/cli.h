@@ -11,7 +11,7 @@ struct CliOption {
     enum Kind { kInteger, kReal, kText, kFlag, kSize };
     const char* name;
     Kind kind;
-    void* value;  // long*, double*, const char**, bool*, or int[2] for WxH
+    void* value;          // long*, double*, const char**, bool*, or int[2] for WxH
     long lo = 0, hi = 0;  // accepted range of an integer
 };
 

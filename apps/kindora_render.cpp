@@ -83,7 +83,8 @@ int PowerOfTwoSide(int side) {
     GLint maxSide = 1024;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     int p = 1;
-    while (p < side && p < maxSide) p *= 2;
+    while (p < side && p < maxSide)
+        p *= 2;
     if (p > side && p / 2 >= 1 && (p - side) > (side - p / 2)) p /= 2;
     return p;
 }
@@ -140,7 +141,8 @@ bool WriteFrame(const char* folder, double seconds, int width, int height,
                 std::vector<uint8_t>* pixels) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels->data());
-    for (size_t i = 3; i < pixels->size(); i += 4) (*pixels)[i] = 255;  // the screen is opaque
+    for (size_t i = 3; i < pixels->size(); i += 4)
+        (*pixels)[i] = 255;  // the screen is opaque
     char path[4096];
     snprintf(path, sizeof path, "%s/frame-%07.2f.png", folder, seconds);
     if (!WritePngBottomUp(path, pixels->data(), width, height)) return false;

@@ -25,8 +25,8 @@ Colour Scene(double u, double v) {
         if (u > left && u < left + 0.09 && v > top && v < top + 0.12) {
             const Colour walls[] = {{200, 60, 50}, {230, 220, 200}, {90, 110, 200}};
             c = walls[i % 3];
-            const bool window = std::fmod((u - left) * 60.0, 2.0) < 0.8 &&
-                                std::fmod((v - top) * 50.0, 2.0) < 0.8;
+            const bool window =
+                std::fmod((u - left) * 60.0, 2.0) < 0.8 && std::fmod((v - top) * 50.0, 2.0) < 0.8;
             if (window) c = {250, 240, 150};
         }
     }

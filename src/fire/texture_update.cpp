@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "fireclass.h"
 
@@ -137,9 +138,11 @@ void FIRECLASS::BuildFireImage() {
         const uint8_t* __restrict d = desk + size_t(H - 1 - y) * W * 4;
         uint8_t* __restrict out = fireImage + size_t(y) * W * 4;
         for (int x = 0; x < W; x += 4) {
-            const __m128i flame =
-                _mm_set_epi32(int(packedPalette[k[x + 3]]), int(packedPalette[k[x + 2]]),
-                              int(packedPalette[k[x + 1]]), int(packedPalette[k[x]]));
+            uint32_t heats;
+            memcpy(&heats, k + x, 4);  // four heat values in one load
+            const __m128i flame = _mm_set_epi32(
+                int(packedPalette[heats >> 24]), int(packedPalette[(heats >> 16) & 255]),
+                int(packedPalette[(heats >> 8) & 255]), int(packedPalette[heats & 255]));
             const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
             __m128i under = _mm_and_si128(cells, alphaMask);
             if (charred) {

@@ -30,10 +30,11 @@ lettering() {
 }
 
 # Writes a picture as a 32-bit TGA (RLE when asked), bottom row first, with
-# no ID field and no colour map.
+# no ID field and no colour map. ImageMagick writes its rows in memory order,
+# top first, whatever origin it flags, so the picture is flipped first.
 tga32() {
   local src=$1 dest=$2 compress=$3
-  convert "$src" +set comment -strip -type TrueColorAlpha -compress "$compress" \
+  convert "$src" -flip +set comment -strip -type TrueColorAlpha -compress "$compress" \
     -orient BottomLeft "$dest"
 }
 
@@ -43,7 +44,7 @@ convert -size 64x64 xc:black \
   -fill '#ffc040' -draw "path 'M 32,24 C 39,34 44,42 42,50 C 40,57 36,59 32,59 C 28,59 24,57 22,50 C 20,42 26,34 32,24 Z'" \
   -fill '#fff6d0' -draw "ellipse 32,52 5,6 0,360" \
   -blur 0x1.2 "$work/flame.png"
-convert "$work/flame.png" +set comment -strip -alpha off -type TrueColor -compress RLE \
+convert "$work/flame.png" -flip +set comment -strip -alpha off -type TrueColor -compress RLE \
   -orient BottomLeft "$out/flame.tga"
 
 # Entry 1: the banner's corner picture, the product's name.

@@ -1,18 +1,25 @@
-# Runs kindora-pack on one pack for CTest, as one of:
-#   -DMODE=verify -DTOOL=... -DPACK=... -DEXPECT_CODE=N [-DEXPECT_TEXT=...]
-#       `verify PACK` must exit with EXPECT_CODE, print EXPECT_TEXT, and
-#       leave no sanitizer report.
+# Runs kindora-pack for CTest, as one of:
+#   -DMODE=run -DTOOL=... -DARG1=... [-DARG2=... [-DARG3=...]] -DEXPECT_CODE=N
+#   [-DEXPECT_TEXT=...]
+#       the tool must exit with EXPECT_CODE, print EXPECT_TEXT, and leave no
+#       sanitizer report.
 #   -DMODE=reproduce -DTOOL=... -DMANIFEST=... -DPACK=... -DOUT=...
 #       `create OUT MANIFEST` must give exactly the bytes of PACK.
-if(MODE STREQUAL "verify")
-  execute_process(COMMAND "${TOOL}" verify "${PACK}" RESULT_VARIABLE code
+if(MODE STREQUAL "run")
+  set(args "${ARG1}")
+  foreach(arg ARG2 ARG3)
+    if(DEFINED ${arg})
+      list(APPEND args "${${arg}}")
+    endif()
+  endforeach()
+  execute_process(COMMAND "${TOOL}" ${args} RESULT_VARIABLE code
                   OUTPUT_VARIABLE out ERROR_VARIABLE err)
   message("${out}${err}")
   if(NOT code EQUAL EXPECT_CODE)
     message(FATAL_ERROR "exit status ${code}, expected ${EXPECT_CODE}")
   endif()
   if(DEFINED EXPECT_TEXT)
-    string(FIND "${out}" "${EXPECT_TEXT}" at)
+    string(FIND "${out}${err}" "${EXPECT_TEXT}" at)
     if(at EQUAL -1)
       message(FATAL_ERROR "expected output containing '${EXPECT_TEXT}'")
     endif()

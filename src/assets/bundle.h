@@ -1,0 +1,18 @@
+#ifndef KINDORA_ASSETS_BUNDLE_H
+#define KINDORA_ASSETS_BUNDLE_H
+
+#include <cstddef>
+
+// Finds the saver's resource file "<name>.<type>" and writes its path into
+// `out` (`size` bytes, terminated). The data folder is looked for, in order:
+// "../share/kindora" beside the running executable (an installed copy), the
+// source tree's data folder (a build tree), and the install prefix's data
+// folder. Returns false when no folder holds the file, the name or type is
+// empty or holds a '/', or the path does not fit in `out`.
+bool BundleResourcePath(const char* name, const char* type, char* out, size_t size);
+
+// The same search over the given folders, in order.
+bool FindResourceIn(const char* const* folders, size_t folderCount, const char* name,
+                    const char* type, char* out, size_t size);
+
+#endif

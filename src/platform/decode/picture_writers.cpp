@@ -1,13 +1,14 @@
 #include "picture_writers.h"
 
-#include <gif_lib.h>
-#include <jpeglib.h>
-#include <png.h>
-
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <gif_lib.h>
+#include <jpeglib.h>
+#include <png.h>
 
 namespace {
 

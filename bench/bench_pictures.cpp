@@ -133,7 +133,7 @@ int main(int argc, char** argv) {
     picturePath = std::string(folder) + "/photo.jpg";
     const std::vector<uint8_t> pixels = PhotoLike();
     if (!WriteJpegFile(picturePath.c_str(), pixels.data(), kWide, kHigh, JpegLayout::kRgb, 90,
-                       false)) {
+                       JpegScans::kBaseline)) {
         fprintf(stderr, "bench_pictures: cannot write %s\n", picturePath.c_str());
         return 1;
     }

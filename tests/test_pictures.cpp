@@ -137,12 +137,13 @@ bool WriteCase(const std::string& kind, const std::string& path, const Bytes& pi
     if (kind == "png-rgba") return WritePngFile(p, pixels.data(), w, h, PngLayout::kRgba);
     if (kind == "png-grey") return WritePngFile(p, pixels.data(), w, h, PngLayout::kGrey);
     if (kind == "png-16bit") return WritePngFile(p, pixels.data(), w, h, PngLayout::kRgb16);
-    if (kind == "jpeg") return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kRgb, 95, false);
+    if (kind == "jpeg")
+        return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kRgb, 95, JpegScans::kBaseline);
     if (kind == "jpeg-progressive") {
-        return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kRgb, 95, true);
+        return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kRgb, 95, JpegScans::kProgressive);
     }
     if (kind == "jpeg-grey")
-        return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kGrey, 95, false);
+        return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kGrey, 95, JpegScans::kBaseline);
     return false;
 }
 
@@ -207,8 +208,8 @@ TEST(Decode, CmykJpegBecomesRgb) {
     Bytes cmyk;
     for (int i = 0; i < 16 * 16; ++i)
         cmyk.insert(cmyk.end(), {255, 0, 0, 255});
-    ASSERT_TRUE(
-        WriteJpegFile((dir / "c.jpg").c_str(), cmyk.data(), 16, 16, JpegLayout::kCmyk, 95, false));
+    ASSERT_TRUE(WriteJpegFile((dir / "c.jpg").c_str(), cmyk.data(), 16, 16, JpegLayout::kCmyk, 95,
+                              JpegScans::kBaseline));
     Decoded d;
     ASSERT_TRUE(d.From(dir / "c.jpg")) << d.reason.text;
     EXPECT_EQ(d.bitmap.bitsPerPixel, 24u);
@@ -304,9 +305,10 @@ TEST(Decode, TruncatedFilesAreUnreadable) {
     const Bytes rgb = Gradient(64, 48, 3);
     Bytes indices(64 * 48, 1);
     const uint8_t palette[] = {0, 0, 0, 200, 100, 50};
-    ASSERT_TRUE(
-        WriteJpegFile((dir / "a").c_str(), rgb.data(), 64, 48, JpegLayout::kRgb, 90, false));
-    ASSERT_TRUE(WriteJpegFile((dir / "b").c_str(), rgb.data(), 64, 48, JpegLayout::kRgb, 90, true));
+    ASSERT_TRUE(WriteJpegFile((dir / "a").c_str(), rgb.data(), 64, 48, JpegLayout::kRgb, 90,
+                              JpegScans::kBaseline));
+    ASSERT_TRUE(WriteJpegFile((dir / "b").c_str(), rgb.data(), 64, 48, JpegLayout::kRgb, 90,
+                              JpegScans::kProgressive));
     ASSERT_TRUE(WritePngFile((dir / "c").c_str(), rgb.data(), 64, 48, PngLayout::kRgb));
     ASSERT_TRUE(WriteGifFile((dir / "d").c_str(), indices.data(), 64, 48, palette, 2, false));
     for (const char* name : {"a", "b", "c", "d"}) {
@@ -321,6 +323,39 @@ TEST(Decode, TruncatedFilesAreUnreadable) {
     }
 }
 
+// libjpeg calls a damaged stream a warning and goes on; here it is unreadable.
+TEST(Decode, JpegWarningsAreFatal) {
+    TempDir dir;
+    const Bytes rgb = Gradient(32, 32, 3);
+    ASSERT_TRUE(WriteJpegFile((dir / "j").c_str(), rgb.data(), 32, 32, JpegLayout::kRgb, 90,
+                              JpegScans::kBaseline));
+    Decoded whole;
+    ASSERT_TRUE(whole.From(dir / "j"));
+    Bytes jpeg = ReadBytes(dir / "j");
+    const size_t afterApp0 = 4 + size_t(jpeg[4] << 8 | jpeg[5]);  // SOI, then APP0
+    ASSERT_EQ(jpeg[afterApp0], 0xFF);
+    jpeg.insert(jpeg.begin() + long(afterApp0), {0x12, 0x34});  // stray bytes before a marker
+    Decoded d;
+    EXPECT_FALSE(DecodePictureMemory(jpeg.data(), jpeg.size(), &d.bitmap, &d.reason));
+    EXPECT_NE(strstr(d.reason.text, "extraneous"), nullptr) << d.reason.text;
+}
+
+// A progressive file may not make the decoder pass over the picture without
+// end: 192 scans (grey) are fine, 570 (colour) are too many.
+TEST(Decode, ProgressiveScansAreLimited) {
+    TempDir dir;
+    const Bytes rgb = Gradient(16, 16, 3);
+    ASSERT_TRUE(WriteJpegFile((dir / "grey").c_str(), rgb.data(), 16, 16, JpegLayout::kGrey, 90,
+                              JpegScans::kEveryCoefficient));
+    ASSERT_TRUE(WriteJpegFile((dir / "colour").c_str(), rgb.data(), 16, 16, JpegLayout::kRgb, 90,
+                              JpegScans::kEveryCoefficient));
+    Decoded grey, colour;
+    EXPECT_TRUE(grey.From(dir / "grey")) << grey.reason.text;
+    EXPECT_FALSE(colour.From(dir / "colour"));
+    EXPECT_NE(strstr(colour.reason.text, "too many progressive scans"), nullptr)
+        << colour.reason.text;
+}
+
 // Each format's header claims 20000 x 10 pixels; the decoders must refuse
 // before allocating the picture.
 TEST(Decode, OversizedPicturesAreRefusedFromTheirHeaders) {
@@ -328,7 +363,8 @@ TEST(Decode, OversizedPicturesAreRefusedFromTheirHeaders) {
     const Bytes rgb = Gradient(8, 8, 3);
     const uint8_t palette[] = {0, 0, 0, 255, 255, 255};
     Bytes indices(64, 1);
-    ASSERT_TRUE(WriteJpegFile((dir / "j").c_str(), rgb.data(), 8, 8, JpegLayout::kRgb, 90, false));
+    ASSERT_TRUE(WriteJpegFile((dir / "j").c_str(), rgb.data(), 8, 8, JpegLayout::kRgb, 90,
+                              JpegScans::kBaseline));
     ASSERT_TRUE(WritePngFile((dir / "p").c_str(), rgb.data(), 8, 8, PngLayout::kRgb));
     ASSERT_TRUE(WriteGifFile((dir / "g").c_str(), indices.data(), 8, 8, palette, 2, false));
 

@@ -44,19 +44,48 @@ void DescribeJpegInput(jpeg_compress_struct* cinfo, JpegLayout layout) {
     }
 }
 
+// DC in three bit steps for all components together, then every AC
+// coefficient of every component on its own, in three bit steps each.
+jpeg_scan_info* EveryCoefficientScript(int components, int* count) {
+    *count = 3 + 3 * 63 * components;
+    jpeg_scan_info* scans =
+        static_cast<jpeg_scan_info*>(calloc(size_t(*count), sizeof(jpeg_scan_info)));
+    if (!scans) return nullptr;
+    static const int kBits[3][2] = {{0, 2}, {2, 1}, {1, 0}};  // Ah, Al
+    jpeg_scan_info* scan = scans;
+    for (const auto& bits : kBits) {
+        scan->comps_in_scan = components;
+        for (int c = 0; c < components; ++c)
+            scan->component_index[c] = c;
+        scan->Ah = bits[0];
+        scan->Al = bits[1];
+        ++scan;
+    }
+    for (int c = 0; c < components; ++c) {
+        for (int k = 1; k < 64; ++k) {
+            for (const auto& bits : kBits) {
+                *scan++ = {1, {c, 0, 0, 0}, k, k, bits[0], bits[1]};
+            }
+        }
+    }
+    return scans;
+}
+
 }  // namespace
 
 bool WriteJpegFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32_t high,
-                   JpegLayout layout, int quality, bool progressive) {
+                   JpegLayout layout, int quality, JpegScans scans) {
     jpeg_compress_struct cinfo{};
     JpegWriteFailure failure{};
     unsigned char* volatile encoded = nullptr;
+    jpeg_scan_info* volatile script = nullptr;
     unsigned long encodedSize = 0;
     cinfo.err = jpeg_std_error(&failure.manager);
     failure.manager.error_exit = JumpOut;
     if (setjmp(failure.jump)) {
         jpeg_destroy_compress(&cinfo);
         free(encoded);
+        free(script);
         return false;
     }
     jpeg_create_compress(&cinfo);
@@ -67,7 +96,14 @@ bool WriteJpegFile(const char* path, const uint8_t* pixels, uint32_t wide, uint3
     DescribeJpegInput(&cinfo, layout);
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
-    if (progressive) jpeg_simple_progression(&cinfo);
+    if (scans == JpegScans::kProgressive) jpeg_simple_progression(&cinfo);
+    if (scans == JpegScans::kEveryCoefficient) {
+        int count = 0;
+        script = EveryCoefficientScript(cinfo.num_components, &count);
+        if (!script) JumpOut(reinterpret_cast<j_common_ptr>(&cinfo));
+        cinfo.scan_info = script;
+        cinfo.num_scans = count;
+    }
     jpeg_start_compress(&cinfo, TRUE);
     const size_t rowBytes = size_t(wide) * cinfo.input_components;
     while (cinfo.next_scanline < high) {
@@ -77,6 +113,7 @@ bool WriteJpegFile(const char* path, const uint8_t* pixels, uint32_t wide, uint3
     jpeg_finish_compress(&cinfo);
     encoded = buffer;
     jpeg_destroy_compress(&cinfo);
+    free(script);
     const bool written = WriteBytes(path, encoded, encodedSize);
     free(encoded);
     return written;

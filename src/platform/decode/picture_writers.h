@@ -13,8 +13,16 @@ enum class JpegLayout {
     kCmyk,  // 4 bytes a pixel, stored inverted as Adobe does (255: no ink)
 };
 
+enum class JpegScans {
+    kBaseline,
+    kProgressive,  // libjpeg's usual progressive script
+    // A progressive scan for every coefficient, component and bit: hundreds
+    // of scans, for decoders' limits.
+    kEveryCoefficient,
+};
+
 bool WriteJpegFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32_t high,
-                   JpegLayout layout, int quality, bool progressive);
+                   JpegLayout layout, int quality, JpegScans scans);
 
 enum class PngLayout {
     kRgb,      // 3 bytes a pixel

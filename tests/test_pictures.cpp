@@ -46,14 +46,14 @@ class TempDir {
     std::string path;
 };
 
-// Smooth colours survive JPEG; `seed` changes them.
-Bytes Gradient(uint32_t w, uint32_t h, int components, int seed = 0) {
+// Smooth colours, which survive JPEG.
+Bytes Gradient(uint32_t w, uint32_t h, int components) {
     Bytes pixels(size_t(w) * h * components);
     for (uint32_t y = 0; y < h; ++y) {
         for (uint32_t x = 0; x < w; ++x) {
             uint8_t* p = &pixels[(size_t(y) * w + x) * components];
             const int v[4] = {int(x * 255 / std::max(1u, w - 1)),
-                              int(y * 255 / std::max(1u, h - 1)), (seed * 37 + 128) & 255, 200};
+                              int(y * 255 / std::max(1u, h - 1)), 128, 200};
             for (int c = 0; c < components; ++c)
                 p[c] = uint8_t(v[c]);
         }

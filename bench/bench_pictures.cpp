@@ -1,0 +1,154 @@
+// Loading a 4K photograph as the background (size choice 2, fire resolution
+// 1) beside decoding the same file alone. The resampling, the fire-sized
+// copy and the upload should cost well under the decode; the ratio of the
+// two is printed at the end.
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "headless_gl.h"
+#include "picfile.h"
+#include "picture_decode.h"
+#include "picture_writers.h"
+
+namespace {
+
+constexpr uint32_t kWide = 3840;
+constexpr uint32_t kHigh = 2160;
+std::string picturePath;
+
+// Smooth shapes with fine grain, so that the file compresses like a photograph.
+std::vector<uint8_t> PhotoLike() {
+    std::vector<uint8_t> pixels(size_t(kWide) * kHigh * 3);
+    uint32_t seed = 12345;
+    for (uint32_t y = 0; y < kHigh; ++y) {
+        for (uint32_t x = 0; x < kWide; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int grain = int(seed >> 28) - 8;
+            const double u = x / double(kWide), v = y / double(kHigh);
+            const int base[3] = {int(128 + 100 * std::sin(6 * u + 2 * v)),
+                                 int(128 + 90 * std::cos(4 * v - 3 * u)),
+                                 int(128 + 80 * std::sin(9 * u * v))};
+            for (int c = 0; c < 3; ++c) {
+                const int value = base[c] + grain;
+                pixels[(size_t(y) * kWide + x) * 3 + c] = uint8_t(value < 0     ? 0
+                                                                  : value > 255 ? 255
+                                                                                : value);
+            }
+        }
+    }
+    return pixels;
+}
+
+void BM_DecodeOnly(benchmark::State& state) {
+    for (auto _ : state) {
+        PictureBitmap bitmap;
+        if (!DecodePictureFile(picturePath.c_str(), &bitmap, nullptr)) {
+            state.SkipWithError("decode failed");
+            break;
+        }
+        benchmark::DoNotOptimize(bitmap.pixels);
+        free(bitmap.pixels);
+    }
+}
+
+void BM_LoadPicFile(benchmark::State& state) {
+    for (auto _ : state) {
+        Texture texture;
+        uint8_t* copy = nullptr;
+        if (!loadPicFile(picturePath.c_str(), &texture, 2, &copy, 1)) {
+            state.SkipWithError("load failed");
+            break;
+        }
+        glFinish();
+        delete[] copy;
+    }
+}
+
+// The loader's two largest steps on their own, at the sizes this picture
+// gives (a 4096 x 2048 texture, a 256 x 256 fire copy).
+void BM_FireCopyAlone(benchmark::State& state) {
+    std::vector<uint8_t> texels(size_t(4096) * 2048 * 3, 77), copy(256 * 256 * 3);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (auto _ : state) {
+        gluScaleImage(GL_RGB, 4096, 2048, GL_UNSIGNED_BYTE, texels.data(), 256, 256,
+                      GL_UNSIGNED_BYTE, copy.data());
+        benchmark::DoNotOptimize(copy.data());
+    }
+}
+
+void BM_UploadAlone(benchmark::State& state) {
+    for (auto _ : state) {
+        Texture texture;
+        texture.width = 4096;
+        texture.height = 2048;
+        texture.bpp = 24;
+        texture.imageData = static_cast<uint8_t*>(malloc(size_t(4096) * 2048 * 3));
+        memset(texture.imageData, 77, size_t(4096) * 2048 * 3);
+        BuildTexture(&texture, kAlphaOpaque);
+        glFinish();
+    }
+}
+
+BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LoadPicFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FireCopyAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_UploadAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Prints as usual and keeps each benchmark's mean time for the ratio.
+class RatioReporter : public benchmark::ConsoleReporter {
+   public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration)
+                times[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+    }
+    std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    HeadlessGL gl;
+    if (!gl.Create(64, 64)) {
+        fprintf(stderr, "bench_pictures: no headless GL context: %s\n", gl.error);
+        return 1;
+    }
+    InstallPlatformPictureDecoder();
+    char folder[] = "/tmp/kindora-bench-XXXXXX";
+    if (!mkdtemp(folder)) return 1;
+    picturePath = std::string(folder) + "/photo.jpg";
+    const std::vector<uint8_t> pixels = PhotoLike();
+    if (!WriteJpegFile(picturePath.c_str(), pixels.data(), kWide, kHigh, JpegLayout::kRgb, 90,
+                       JpegScans::kBaseline)) {
+        fprintf(stderr, "bench_pictures: cannot write %s\n", picturePath.c_str());
+        return 1;
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double decode = reporter.times["BM_DecodeOnly"];
+    const double load = reporter.times["BM_LoadPicFile"];
+    if (decode > 0 && load > 0) {
+        printf(
+            "loadPicFile / decode alone: %.2f (the loader's own work: %.1f ms of %.1f ms;\n"
+            "  of it the fire copy alone %.1f ms and the upload alone %.1f ms)\n",
+            load / decode, load - decode, load, reporter.times["BM_FireCopyAlone"],
+            reporter.times["BM_UploadAlone"]);
+    }
+    unlink(picturePath.c_str());
+    rmdir(folder);
+    return 0;
+}

@@ -1,0 +1,44 @@
+#ifndef KINDORA_PICTURES_PICFILE_H
+#define KINDORA_PICTURES_PICFILE_H
+
+#include <cstdint>
+
+#include "picture_decoder.h"
+#include "texture.h"
+
+// Texture-size choices: a fixed square, or the picture's own size rounded to
+// powers of two (any other value).
+constexpr int kTextureSize512 = 0;
+constexpr int kTextureSize1024 = 1;
+
+// The power of two nearest to `pixels` on a logarithmic scale (724 gives 512,
+// 725 gives 1024), lowered to `maxSide` when larger.
+uint32_t TextureSideFor(uint32_t pixels, uint32_t maxSide);
+
+// The texture's sides for a picture of `wide` x `high` pixels. Only the
+// picture's own size is limited by `maxSide` (the OpenGL maximum).
+void PictureTextureSize(int sizeChoice, uint32_t wide, uint32_t high, uint32_t maxSide,
+                        uint32_t* texWide, uint32_t* texHigh);
+
+// Side of the fire-sized copy: 0 gives 128, 2 gives 512, anything else 256.
+int FireSideFor(int fireRes);
+
+// Turns the picture file at `path` into the background texture and the
+// fire-sized copy. The texture is the picture resampled (nearest neighbour)
+// to the chosen size with its rows reversed, uploaded opaque; afterwards the
+// record's `width` and `height` hold the picture's own size and `texID` the
+// texture. `*scaledOut` receives a new[] array of side x side x 4 bytes
+// (RGBA, bottom row first) that the caller deletes, or null when it could not
+// be made. Needs a current OpenGL context.
+//
+// A file that cannot be decoded returns false and touches neither the record
+// nor `*scaledOut`. When the upload fails the result is false, the copy is
+// still handed over and the record holds the picture's size.
+bool loadPicFile(const char* path, Texture* texture, int sizeChoice, uint8_t** scaledOut,
+                 int fireRes);
+
+// loadPicFile that also says why it failed (`reason` may be null).
+bool LoadPicFileWithReason(const char* path, Texture* texture, int sizeChoice, uint8_t** scaledOut,
+                           int fireRes, PictureReason* reason);
+
+#endif

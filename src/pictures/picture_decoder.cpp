@@ -1,0 +1,40 @@
+#include "picture_decoder.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+PictureDecodeFn installedDecoder = nullptr;
+
+}  // namespace
+
+void SetReason(PictureReason* reason, const char* format, ...) {
+    if (!reason) return;
+    va_list args;
+    va_start(args, format);
+    vsnprintf(reason->text, sizeof reason->text, format, args);
+    va_end(args);
+}
+
+bool PictureSizeAllowed(uint64_t wide, uint64_t high, PictureReason* reason) {
+    if (wide == 0 || high == 0) {
+        SetReason(reason, "picture has no pixels (%llu x %llu)", (unsigned long long)wide,
+                  (unsigned long long)high);
+        return false;
+    }
+    if (wide > kMaxPictureSide || high > kMaxPictureSide || wide * high > kMaxPicturePixels) {
+        SetReason(reason, "picture too large (%llu x %llu, at most %u a side)",
+                  (unsigned long long)wide, (unsigned long long)high, kMaxPictureSide);
+        return false;
+    }
+    return true;
+}
+
+void SetPictureDecoder(PictureDecodeFn decoder) {
+    installedDecoder = decoder;
+}
+
+PictureDecodeFn CurrentPictureDecoder() {
+    return installedDecoder;
+}

@@ -1,0 +1,29 @@
+#ifndef KINDORA_PLATFORM_PICTURE_DECODE_H
+#define KINDORA_PLATFORM_PICTURE_DECODE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "picture_decoder.h"
+
+// Files larger than this are not read.
+constexpr uint64_t kMaxPictureFileBytes = uint64_t(256) << 20;
+
+// Decodes a JPEG (libjpeg-turbo), PNG (libpng) or GIF (giflib, first frame)
+// picked by its first bytes, never by its name. Grey, palette, 16-bit and
+// CMYK pictures come out as 24-bit RGB, pictures with alpha as 32-bit RGBA.
+// Only regular files are read; the file is opened without blocking. On
+// failure returns false, leaves `out` untouched and says why in `reason`
+// (may be null). Fits PictureDecodeFn.
+bool DecodePictureFile(const char* path, PictureBitmap* out, PictureReason* reason);
+
+// The same for a picture held in memory.
+bool DecodePictureMemory(const uint8_t* data, size_t size, PictureBitmap* out,
+                         PictureReason* reason);
+
+// Makes DecodePictureFile the loaders' decoder.
+inline void InstallPlatformPictureDecoder() {
+    SetPictureDecoder(DecodePictureFile);
+}
+
+#endif

@@ -1,0 +1,934 @@
+// Background pictures: the decoders over files the tests write themselves,
+// the loader's sizes, resampling and fire-sized copy read back from OpenGL,
+// the folder choice, and strange or hostile files.
+#include <GL/gl.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "background.h"
+#include "gl_support.h"
+#include "picfile.h"
+#include "picture_decode.h"
+#include "picture_writers.h"
+#include "random_choice.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A scratch folder, removed with everything in it.
+class TempDir {
+   public:
+    TempDir() {
+        char pattern[] = "/tmp/kindora-pictures-XXXXXX";
+        path = mkdtemp(pattern) ? pattern : "";
+    }
+    ~TempDir() {
+        if (!path.empty()) {
+            nftw(
+                path.c_str(),
+                [](const char* p, const struct stat*, int, FTW*) { return remove(p); }, 16,
+                FTW_DEPTH | FTW_PHYS);
+        }
+    }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    std::string path;
+};
+
+// Smooth colours, which survive JPEG.
+Bytes Gradient(uint32_t w, uint32_t h, int components) {
+    Bytes pixels(size_t(w) * h * components);
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            uint8_t* p = &pixels[(size_t(y) * w + x) * components];
+            const int v[4] = {int(x * 255 / std::max(1u, w - 1)),
+                              int(y * 255 / std::max(1u, h - 1)), 128, 200};
+            for (int c = 0; c < components; ++c)
+                p[c] = uint8_t(v[c]);
+        }
+    }
+    return pixels;
+}
+
+// Every pixel different from its neighbours, for exact copies.
+Bytes Noise(uint32_t w, uint32_t h, int components, uint32_t seed = 1) {
+    Bytes pixels(size_t(w) * h * components);
+    for (auto& b : pixels) {
+        seed = seed * 1664525u + 1013904223u;
+        b = uint8_t(seed >> 24);
+    }
+    return pixels;
+}
+
+Bytes ReadBytes(const std::string& path) {
+    Bytes data;
+    if (FILE* f = fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = fgetc(f)) != EOF)
+            data.push_back(uint8_t(c));
+        fclose(f);
+    }
+    return data;
+}
+
+void WriteBytes(const std::string& path, const Bytes& data) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    fwrite(data.data(), 1, data.size(), f);
+    fclose(f);
+}
+
+std::string WriteRgbPng(const TempDir& dir, const std::string& name, uint32_t w, uint32_t h,
+                        const Bytes& rgb) {
+    const std::string path = dir / name;
+    EXPECT_TRUE(WritePngFile(path.c_str(), rgb.data(), w, h, PngLayout::kRgb));
+    return path;
+}
+
+// A decoded bitmap, freed at the end of the test.
+struct Decoded {
+    PictureBitmap bitmap;
+    PictureReason reason;
+    ~Decoded() { free(bitmap.pixels); }
+    bool From(const std::string& path) { return DecodePictureFile(path.c_str(), &bitmap, &reason); }
+    int Max3Difference(const Bytes& rgb, int components) const {
+        int worst = 0;
+        const int stride = int(bitmap.bitsPerPixel / 8);
+        for (size_t i = 0; i < size_t(bitmap.pixelsWide) * bitmap.pixelsHigh; ++i) {
+            for (int c = 0; c < 3; ++c) {
+                const int want = rgb[i * components + (components == 1 ? 0 : c)];
+                worst = std::max(worst, abs(int(bitmap.pixels[i * stride + c]) - want));
+            }
+        }
+        return worst;
+    }
+};
+
+// ---------------------------------------------------------------- decoders
+
+struct RoundTrip {
+    const char* name;
+    int components;  // of the written pixels
+    uint32_t bitsPerPixel;
+    int tolerance;
+};
+
+void PrintTo(const RoundTrip& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DecodeRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+bool WriteCase(const std::string& kind, const std::string& path, const Bytes& pixels, uint32_t w,
+               uint32_t h) {
+    const char* p = path.c_str();
+    if (kind == "png-rgb") return WritePngFile(p, pixels.data(), w, h, PngLayout::kRgb);
+    if (kind == "png-rgba") return WritePngFile(p, pixels.data(), w, h, PngLayout::kRgba);
+    if (kind == "png-grey") return WritePngFile(p, pixels.data(), w, h, PngLayout::kGrey);
+    if (kind == "png-16bit") return WritePngFile(p, pixels.data(), w, h, PngLayout::kRgb16);
+    if (kind == "jpeg")
+        return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kRgb, 95, JpegScans::kBaseline);
+    if (kind == "jpeg-progressive") {
+        return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kRgb, 95, JpegScans::kProgressive);
+    }
+    if (kind == "jpeg-grey")
+        return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kGrey, 95, JpegScans::kBaseline);
+    return false;
+}
+
+TEST_P(DecodeRoundTrip, ComesBackAsWritten) {
+    const RoundTrip& c = GetParam();
+    TempDir dir;
+    const uint32_t w = 37, h = 23;  // odd sizes: no row lands on a convenient boundary
+    const Bytes pixels = std::string(c.name).rfind("jpeg", 0) == 0 ? Gradient(w, h, c.components)
+                                                                   : Noise(w, h, c.components);
+    const std::string path = dir / "picture.bin";  // the name says nothing about the format
+    ASSERT_TRUE(WriteCase(c.name, path, pixels, w, h));
+    Decoded d;
+    ASSERT_TRUE(d.From(path)) << d.reason.text;
+    EXPECT_EQ(d.bitmap.bitsPerPixel, c.bitsPerPixel);
+    EXPECT_EQ(d.bitmap.pixelsWide, w);
+    EXPECT_EQ(d.bitmap.pixelsHigh, h);
+    EXPECT_EQ(d.bitmap.bytesPerRow, w * c.bitsPerPixel / 8);
+    EXPECT_LE(d.Max3Difference(pixels, c.components), c.tolerance);
+    if (c.bitsPerPixel == 32) {
+        EXPECT_EQ(d.bitmap.pixels[3], pixels[3]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, DecodeRoundTrip,
+    ::testing::Values(RoundTrip{"png-rgb", 3, 24, 0}, RoundTrip{"png-rgba", 4, 32, 0},
+                      RoundTrip{"png-grey", 1, 24, 0}, RoundTrip{"png-16bit", 3, 24, 0},
+                      RoundTrip{"jpeg", 3, 24, 8}, RoundTrip{"jpeg-progressive", 3, 24, 8},
+                      RoundTrip{"jpeg-grey", 1, 24, 4}),
+    [](const auto& info) {
+        std::string n = info.param.name;
+        std::replace(n.begin(), n.end(), '-', '_');
+        return n;
+    });
+
+TEST(Decode, PalettePngAndGifsGiveTheirColours) {
+    TempDir dir;
+    const uint8_t palette[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
+    const uint32_t w = 9, h = 11;
+    Bytes indices(w * h);
+    for (size_t i = 0; i < indices.size(); ++i)
+        indices[i] = uint8_t((i * 7 + i / w) % 4);
+    Bytes rgb;
+    for (uint8_t i : indices)
+        rgb.insert(rgb.end(), palette + 3 * i, palette + 3 * i + 3);
+
+    ASSERT_TRUE(WritePngFile((dir / "p.png").c_str(), indices.data(), w, h, PngLayout::kPalette,
+                             palette, 4));
+    ASSERT_TRUE(WriteGifFile((dir / "g.gif").c_str(), indices.data(), w, h, palette, 4, false));
+    ASSERT_TRUE(WriteGifFile((dir / "i.gif").c_str(), indices.data(), w, h, palette, 4, true));
+    for (const char* name : {"p.png", "g.gif", "i.gif"}) {
+        Decoded d;
+        ASSERT_TRUE(d.From(dir / name)) << name << ": " << d.reason.text;
+        EXPECT_EQ(d.bitmap.bitsPerPixel, 24u) << name;
+        EXPECT_EQ(d.Max3Difference(rgb, 3), 0) << name;
+    }
+}
+
+TEST(Decode, CmykJpegBecomesRgb) {
+    TempDir dir;
+    // Adobe's inverted CMYK: no cyan, full magenta and yellow, no black is red.
+    Bytes cmyk;
+    for (int i = 0; i < 16 * 16; ++i)
+        cmyk.insert(cmyk.end(), {255, 0, 0, 255});
+    ASSERT_TRUE(WriteJpegFile((dir / "c.jpg").c_str(), cmyk.data(), 16, 16, JpegLayout::kCmyk, 95,
+                              JpegScans::kBaseline));
+    Decoded d;
+    ASSERT_TRUE(d.From(dir / "c.jpg")) << d.reason.text;
+    EXPECT_EQ(d.bitmap.bitsPerPixel, 24u);
+    const Bytes red = {255, 0, 0};
+    Bytes expected;
+    for (int i = 0; i < 16 * 16; ++i)
+        expected.insert(expected.end(), red.begin(), red.end());
+    EXPECT_LE(d.Max3Difference(expected, 3), 3);
+}
+
+// A GIF with a 2-colour palette (black, white) on a screen of sw x sh and one
+// 1 x 1 frame at (left, top) holding `index`, assembled by hand.
+Bytes TinyGif(uint8_t sw, uint8_t sh, uint8_t left, uint8_t top, uint8_t index) {
+    // LZW with 2-bit minimum codes: clear (4), the index, end (5), 3 bits each.
+    const unsigned bits = 4u | (unsigned(index) << 3) | (5u << 6);
+    return {'G',
+            'I',
+            'F',
+            '8',
+            '9',
+            'a',
+            sw,
+            0,
+            sh,
+            0,
+            0x80,
+            0,
+            0,  // screen
+            0,
+            0,
+            0,
+            255,
+            255,
+            255,  // palette
+            0x2C,
+            left,
+            0,
+            top,
+            0,
+            1,
+            0,
+            1,
+            0,
+            0,  // frame
+            2,
+            2,
+            uint8_t(bits & 255),
+            uint8_t(bits >> 8),
+            0,
+            0x3B};  // data, end
+}
+
+TEST(Decode, GifFrameIsPaintedOnItsScreen) {
+    Decoded d;
+    const Bytes gif = TinyGif(3, 2, 1, 1, 1);
+    ASSERT_TRUE(DecodePictureMemory(gif.data(), gif.size(), &d.bitmap, &d.reason)) << d.reason.text;
+    ASSERT_EQ(d.bitmap.pixelsWide, 3u);
+    ASSERT_EQ(d.bitmap.pixelsHigh, 2u);
+    const Bytes expected = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 0, 0, 0};
+    EXPECT_EQ(Bytes(d.bitmap.pixels, d.bitmap.pixels + 18), expected);
+
+    Decoded outside;  // a frame beyond the screen is clipped away
+    const Bytes clipped = TinyGif(2, 1, 5, 0, 1);
+    ASSERT_TRUE(DecodePictureMemory(clipped.data(), clipped.size(), &outside.bitmap, nullptr));
+    EXPECT_EQ(Bytes(outside.bitmap.pixels, outside.bitmap.pixels + 6), Bytes(6, 0));
+}
+
+bool SameBitmap(const PictureBitmap& a, const PictureBitmap& b) {
+    return a.bitsPerPixel == b.bitsPerPixel && a.bytesPerRow == b.bytesPerRow &&
+           a.pixelsWide == b.pixelsWide && a.pixelsHigh == b.pixelsHigh && a.pixels == b.pixels;
+}
+
+TEST(Decode, RefusesWhatItCannotReadAndLeavesTheRecord) {
+    static uint8_t marker;
+    const PictureBitmap untouched{7, 9, 11, 13, &marker};
+    const Bytes bmp = {'B', 'M', 0x3A, 0, 0, 0, 0, 0, 0, 0, 0x36, 0, 0, 0, 0x28, 0, 0, 0};
+    const std::string xpmText =
+        "/* XPM */\nstatic char* x[] = {\"1 1 1 1\", \"a c #FF0000\", \"a\"};\n";
+    const Bytes xpm(xpmText.begin(), xpmText.end());
+    const Bytes badIndex = TinyGif(1, 1, 0, 0, 3);  // index 3 of a 2-colour palette
+    const Bytes jpegStart = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0};
+    for (const Bytes* data : {&bmp, &xpm, &badIndex, &jpegStart}) {
+        PictureBitmap bitmap = untouched;
+        PictureReason reason;
+        EXPECT_FALSE(DecodePictureMemory(data->data(), data->size(), &bitmap, &reason));
+        EXPECT_NE(reason.text[0], '\0');
+        EXPECT_TRUE(SameBitmap(bitmap, untouched));
+    }
+}
+
+TEST(Decode, TruncatedFilesAreUnreadable) {
+    TempDir dir;
+    const Bytes rgb = Gradient(64, 48, 3);
+    Bytes indices(64 * 48, 1);
+    const uint8_t palette[] = {0, 0, 0, 200, 100, 50};
+    ASSERT_TRUE(WriteJpegFile((dir / "a").c_str(), rgb.data(), 64, 48, JpegLayout::kRgb, 90,
+                              JpegScans::kBaseline));
+    ASSERT_TRUE(WriteJpegFile((dir / "b").c_str(), rgb.data(), 64, 48, JpegLayout::kRgb, 90,
+                              JpegScans::kProgressive));
+    ASSERT_TRUE(WritePngFile((dir / "c").c_str(), rgb.data(), 64, 48, PngLayout::kRgb));
+    ASSERT_TRUE(WriteGifFile((dir / "d").c_str(), indices.data(), 64, 48, palette, 2, false));
+    for (const char* name : {"a", "b", "c", "d"}) {
+        const Bytes whole = ReadBytes(dir / name);
+        for (double part : {0.3, 0.6, 0.9}) {
+            const Bytes cut(whole.begin(), whole.begin() + long(whole.size() * part));
+            WriteBytes(dir / "cut", cut);
+            Decoded d;
+            EXPECT_FALSE(d.From(dir / "cut")) << name << " cut at " << part;
+            EXPECT_EQ(d.bitmap.pixels, nullptr);
+        }
+    }
+}
+
+// libjpeg calls a damaged stream a warning and goes on; here it is unreadable.
+TEST(Decode, JpegWarningsAreFatal) {
+    TempDir dir;
+    const Bytes rgb = Gradient(32, 32, 3);
+    ASSERT_TRUE(WriteJpegFile((dir / "j").c_str(), rgb.data(), 32, 32, JpegLayout::kRgb, 90,
+                              JpegScans::kBaseline));
+    Decoded whole;
+    ASSERT_TRUE(whole.From(dir / "j"));
+    Bytes jpeg = ReadBytes(dir / "j");
+    const size_t afterApp0 = 4 + size_t(jpeg[4] << 8 | jpeg[5]);  // SOI, then APP0
+    ASSERT_EQ(jpeg[afterApp0], 0xFF);
+    jpeg.insert(jpeg.begin() + long(afterApp0), {0x12, 0x34});  // stray bytes before a marker
+    Decoded d;
+    EXPECT_FALSE(DecodePictureMemory(jpeg.data(), jpeg.size(), &d.bitmap, &d.reason));
+    EXPECT_NE(strstr(d.reason.text, "extraneous"), nullptr) << d.reason.text;
+}
+
+// A progressive file may not make the decoder pass over the picture without
+// end: 192 scans (grey) are fine, 570 (colour) are too many.
+TEST(Decode, ProgressiveScansAreLimited) {
+    TempDir dir;
+    const Bytes rgb = Gradient(16, 16, 3);
+    ASSERT_TRUE(WriteJpegFile((dir / "grey").c_str(), rgb.data(), 16, 16, JpegLayout::kGrey, 90,
+                              JpegScans::kEveryCoefficient));
+    ASSERT_TRUE(WriteJpegFile((dir / "colour").c_str(), rgb.data(), 16, 16, JpegLayout::kRgb, 90,
+                              JpegScans::kEveryCoefficient));
+    Decoded grey, colour;
+    EXPECT_TRUE(grey.From(dir / "grey")) << grey.reason.text;
+    EXPECT_FALSE(colour.From(dir / "colour"));
+    EXPECT_NE(strstr(colour.reason.text, "too many progressive scans"), nullptr)
+        << colour.reason.text;
+}
+
+// Each format's header claims 20000 x 10 pixels; the decoders must refuse
+// before allocating the picture.
+TEST(Decode, OversizedPicturesAreRefusedFromTheirHeaders) {
+    TempDir dir;
+    const Bytes rgb = Gradient(8, 8, 3);
+    const uint8_t palette[] = {0, 0, 0, 255, 255, 255};
+    Bytes indices(64, 1);
+    ASSERT_TRUE(WriteJpegFile((dir / "j").c_str(), rgb.data(), 8, 8, JpegLayout::kRgb, 90,
+                              JpegScans::kBaseline));
+    ASSERT_TRUE(WritePngFile((dir / "p").c_str(), rgb.data(), 8, 8, PngLayout::kRgb));
+    ASSERT_TRUE(WriteGifFile((dir / "g").c_str(), indices.data(), 8, 8, palette, 2, false));
+
+    Bytes jpeg = ReadBytes(dir / "j");
+    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {  // start of frame: height, width
+            jpeg[i + 5] = 0;
+            jpeg[i + 6] = 10;
+            jpeg[i + 7] = 20000 >> 8;
+            jpeg[i + 8] = 20000 & 255;
+            break;
+        }
+    }
+    Bytes png = ReadBytes(dir / "p");  // IHDR width at 16; libpng checks the CRC
+    png[16] = 0, png[17] = 0, png[18] = 20000 >> 8, png[19] = 20000 & 255;
+    png[20] = 0, png[21] = 0, png[22] = 0, png[23] = 10;
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 12; i < 29; ++i) {
+        crc ^= png[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    crc ^= 0xFFFFFFFFu;
+    for (int k = 0; k < 4; ++k)
+        png[29 + k] = uint8_t(crc >> (24 - 8 * k));
+    Bytes gif = ReadBytes(dir / "g");  // screen and frame widths
+    gif[6] = 20000 & 255, gif[7] = 20000 >> 8;
+    for (size_t i = 13 + 6; i + 9 < gif.size(); ++i) {
+        if (gif[i] == 0x2C) {
+            gif[i + 5] = 20000 & 255, gif[i + 6] = 20000 >> 8;
+            break;
+        }
+    }
+    for (const Bytes* data : {&jpeg, &png, &gif}) {
+        Decoded d;
+        EXPECT_FALSE(DecodePictureMemory(data->data(), data->size(), &d.bitmap, &d.reason));
+        EXPECT_NE(strstr(d.reason.text, "too large"), nullptr) << d.reason.text;
+    }
+}
+
+TEST(Decode, SizeCaps) {
+    EXPECT_TRUE(PictureSizeAllowed(16384, 16384, nullptr));
+    EXPECT_FALSE(PictureSizeAllowed(16385, 1, nullptr));
+    EXPECT_FALSE(PictureSizeAllowed(1, 16385, nullptr));
+    EXPECT_FALSE(PictureSizeAllowed(0, 5, nullptr));
+    EXPECT_FALSE(PictureSizeAllowed(uint64_t(1) << 40, uint64_t(1) << 40, nullptr));
+}
+
+// Strange things named x.jpg: none may hang, crash or be read without end.
+TEST(Decode, OnlyRegularFilesOfSaneSizeAreRead) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo.jpg").c_str(), 0600), 0);
+    ASSERT_EQ(mkdir((dir / "folder.jpg").c_str(), 0700), 0);
+    ASSERT_EQ(symlink("/dev/zero", (dir / "device.jpg").c_str()), 0);
+    ASSERT_EQ(symlink("loop2.jpg", (dir / "loop1.jpg").c_str()), 0);
+    ASSERT_EQ(symlink("loop1.jpg", (dir / "loop2.jpg").c_str()), 0);
+    const int fd = open((dir / "huge.jpg").c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "\xFF\xD8\xFF", 3), 3);
+    ASSERT_EQ(ftruncate(fd, off_t(kMaxPictureFileBytes) + 1), 0);  // sparse
+    close(fd);
+    for (const char* name :
+         {"fifo.jpg", "folder.jpg", "device.jpg", "loop1.jpg", "huge.jpg", "missing.jpg"}) {
+        Decoded d;
+        EXPECT_FALSE(d.From(dir / name)) << name;
+        EXPECT_NE(d.reason.text[0], '\0') << name;
+    }
+}
+
+// ---------------------------------------------------------------- loader
+
+// Stand-in decoder handing out a prepared bitmap, for sizes and layouts no
+// file needs to hold.
+struct FakePicture {
+    uint32_t bitsPerPixel = 24;
+    size_t bytesPerRow = 0;
+    uint32_t wide = 0, high = 0;
+    Bytes pixels;
+    int calls = 0;
+};
+FakePicture fake;
+
+bool FakeDecode(const char*, PictureBitmap* out, PictureReason*) {
+    ++fake.calls;
+    uint8_t* copy = static_cast<uint8_t*>(malloc(fake.pixels.size()));
+    memcpy(copy, fake.pixels.data(), fake.pixels.size());
+    *out = {fake.bitsPerPixel, fake.bytesPerRow, fake.wide, fake.high, copy};
+    return true;
+}
+
+void UseFake(uint32_t wide, uint32_t high, uint32_t bitsPerPixel, Bytes pixels,
+             size_t bytesPerRow = 0) {
+    fake = FakePicture{};
+    fake.bitsPerPixel = bitsPerPixel;
+    fake.wide = wide;
+    fake.high = high;
+    fake.bytesPerRow = bytesPerRow ? bytesPerRow : size_t(wide) * bitsPerPixel / 8;
+    fake.pixels = pixels.empty() ? Bytes(fake.bytesPerRow * high, 90) : std::move(pixels);
+    SetPictureDecoder(FakeDecode);
+}
+
+class Loader : public ::testing::Test {
+   protected:
+    void SetUp() override { InstallPlatformPictureDecoder(); }
+    void TearDown() override {
+        delete[] copy;
+        InstallPlatformPictureDecoder();
+    }
+    Texture texture;
+    uint8_t* copy = nullptr;
+};
+
+struct TexImage {
+    GLint wide = 0, high = 0;
+    Bytes rgba;
+};
+
+TexImage ReadTexture(GLuint name) {
+    TexImage image;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &image.wide);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &image.high);
+    image.rgba.resize(size_t(image.wide) * image.high * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.rgba.data());
+    return image;
+}
+
+GLint MaxTextureSize() {
+    GLint size = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+    return size;
+}
+
+TEST(TextureSize, RoundsToTheNearestPowerOfTwoOnALogScale) {
+    const struct {
+        uint32_t pixels, maxSide, side;
+    } cases[] = {{724, 16384, 512},  {725, 16384, 1024}, {1448, 16384, 1024}, {1449, 16384, 2048},
+                 {1449, 1024, 1024}, {1, 16384, 1},      {3, 16384, 4},       {16384, 16384, 16384},
+                 {1600, 4096, 2048}, {1200, 4096, 1024}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TextureSideFor(c.pixels, c.maxSide), c.side) << c.pixels;
+}
+
+TEST(TextureSize, TheMaximumLimitsOnlyThePicturesOwnSize) {
+    uint32_t w = 0, h = 0;
+    PictureTextureSize(0, 3000, 2000, 256, &w, &h);
+    EXPECT_EQ(w, 512u);
+    EXPECT_EQ(h, 512u);
+    PictureTextureSize(1, 3000, 2000, 256, &w, &h);
+    EXPECT_EQ(w, 1024u);
+    EXPECT_EQ(h, 1024u);
+    for (int choice : {2, -1, 7}) {
+        PictureTextureSize(choice, 1449, 725, 1024, &w, &h);
+        EXPECT_EQ(w, 1024u);
+        EXPECT_EQ(h, 1024u);
+    }
+}
+
+TEST_F(Loader, TextureSizesFollowTheChoice) {
+    REQUIRE_GL();
+    const uint32_t maxSide = uint32_t(MaxTextureSize());
+    const struct {
+        int choice;
+        uint32_t wide, high, texWide, texHigh;
+    } cases[] = {{2, 724, 3, 512, 4},         {2, 725, 3, 1024, 4},
+                 {2, 1448, 1, 1024, 1},       {2, 1449, 1, 2048, 1},
+                 {2, 1600, 1200, 2048, 1024}, {0, 3000, 2000, 512, 512},
+                 {1, 3000, 2000, 1024, 1024}, {-1, 5, 1449, 4, 2048}};
+    for (const auto& c : cases) {
+        UseFake(c.wide, c.high, 24, {});
+        Texture t;
+        uint8_t* scaled = nullptr;
+        ASSERT_TRUE(loadPicFile("fake", &t, c.choice, &scaled, 1));
+        delete[] scaled;
+        EXPECT_EQ(t.width, c.wide);
+        EXPECT_EQ(t.height, c.high);
+        EXPECT_NE(t.texID, 0u);
+        EXPECT_EQ(t.imageData, nullptr);
+        const TexImage image = ReadTexture(t.texID);
+        const bool own = c.choice != 0 && c.choice != 1;
+        EXPECT_EQ(uint32_t(image.wide), own ? std::min(c.texWide, maxSide) : c.texWide) << c.wide;
+        EXPECT_EQ(uint32_t(image.high), own ? std::min(c.texHigh, maxSide) : c.texHigh) << c.high;
+    }
+}
+
+TEST_F(Loader, A512PictureIsCopiedTexelForTexelWithItsRowsReversed) {
+    REQUIRE_GL();
+    TempDir dir;
+    for (int components : {3, 4}) {
+        const Bytes pixels = Noise(512, 512, components, uint32_t(components));
+        const std::string path = dir / "noise.png";
+        ASSERT_TRUE(WritePngFile(path.c_str(), pixels.data(), 512, 512,
+                                 components == 4 ? PngLayout::kRgba : PngLayout::kRgb));
+        Texture t;
+        uint8_t* scaled = nullptr;
+        ASSERT_TRUE(loadPicFile(path.c_str(), &t, 0, &scaled, 2));
+        EXPECT_EQ(t.type, components == 4 ? GLenum(GL_RGBA) : GLenum(GL_RGB));
+        const TexImage image = ReadTexture(t.texID);
+        ASSERT_EQ(image.wide, 512);
+        ASSERT_EQ(image.high, 512);
+        int wrong = 0;
+        for (int y = 0; y < 512; ++y) {
+            for (int x = 0; x < 512; ++x) {
+                const uint8_t* texel = &image.rgba[(size_t(y) * 512 + x) * 4];
+                const uint8_t* source = &pixels[(size_t(511 - y) * 512 + x) * components];
+                wrong += memcmp(texel, source, 3) != 0 || texel[3] != 255;
+                // The fire's copy at the same size holds the same bottom-up picture.
+                wrong += memcmp(scaled + (size_t(y) * 512 + x) * 4, texel, 4) != 0;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << components << " bytes a pixel";
+        delete[] scaled;
+    }
+}
+
+// A 4 x 2 picture enlarged to 512: texture column x shows column x / 128 and
+// row y shows picture row 1 - y / 256. A 1024 x 1024 picture shrunk to 512
+// shows the even columns and rows: texture row y holds picture row
+// 2 * (511 - y).
+TEST_F(Loader, NearestNeighbourRepeatsOrSkipsSourcePixels) {
+    REQUIRE_GL();
+    const Bytes small = Noise(4, 2, 4, 5);
+    UseFake(4, 2, 32, small);
+    ASSERT_TRUE(loadPicFile("fake", &texture, 0, &copy, 1));
+    TexImage image = ReadTexture(texture.texID);
+    int wrong = 0;
+    for (int y = 0; y < 512; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            wrong += memcmp(&image.rgba[(size_t(y) * 512 + x) * 4],
+                            &small[(size_t(1 - y / 256) * 4 + x / 128) * 4], 3) != 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+
+    const Bytes large = Noise(1024, 1024, 3, 6);
+    UseFake(1024, 1024, 24, large);
+    Texture shrunk;
+    uint8_t* scaled = nullptr;
+    ASSERT_TRUE(loadPicFile("fake", &shrunk, 0, &scaled, 1));
+    delete[] scaled;
+    image = ReadTexture(shrunk.texID);
+    wrong = 0;
+    for (int y = 0; y < 512; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            wrong += memcmp(&image.rgba[(size_t(y) * 512 + x) * 4],
+                            &large[(size_t(1022 - 2 * y) * 1024 + 2 * x) * 3], 3) != 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+// The padding at the end of each decoded row is never read into the texture.
+TEST_F(Loader, RowPaddingIsSkipped) {
+    REQUIRE_GL();
+    const uint32_t w = 3, h = 2, stride = 16;
+    Bytes pixels(stride * h, 0xEE);
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w * 4; ++x)
+            pixels[y * stride + x] = uint8_t(40 * y + x);
+    }
+    UseFake(w, h, 32, pixels, stride);
+    ASSERT_TRUE(loadPicFile("fake", &texture, 0, &copy, 0));
+    const TexImage image = ReadTexture(texture.texID);
+    for (size_t i = 0; i < image.rgba.size(); i += 4) {
+        ASSERT_NE(image.rgba[i], 0xEE) << "texel " << i / 4;
+        ASSERT_EQ(image.rgba[i + 3], 255);
+    }
+}
+
+TEST_F(Loader, FireCopySidesFollowTheFireResolution) {
+    REQUIRE_GL();
+    const struct {
+        int fireRes, side;
+    } cases[] = {{0, 128}, {1, 256}, {2, 512}, {3, 256}, {-1, 256}};
+    for (uint32_t bits : {24u, 32u}) {
+        Bytes pixels;
+        for (int i = 0; i < 300 * 200; ++i) {
+            pixels.insert(pixels.end(), {30, 60, 90});
+            if (bits == 32) pixels.push_back(7);
+        }
+        UseFake(300, 200, bits, pixels);
+        for (const auto& c : cases) {
+            EXPECT_EQ(FireSideFor(c.fireRes), c.side);
+            Texture t;
+            uint8_t* scaled = nullptr;
+            ASSERT_TRUE(loadPicFile("fake", &t, 2, &scaled, c.fireRes));
+            ASSERT_NE(scaled, nullptr);
+            // Every one of side x side x 4 bytes is read: a shorter array trips the sanitizer.
+            int wrong = 0;
+            for (int i = 0; i < c.side * c.side; ++i) {
+                const uint8_t* p = scaled + 4 * i;
+                wrong += p[0] != 30 || p[1] != 60 || p[2] != 90 || p[3] != 255;
+            }
+            EXPECT_EQ(wrong, 0) << bits << " bits, fireRes " << c.fireRes;
+            delete[] scaled;
+        }
+    }
+}
+
+TEST_F(Loader, FireCopyKeepsTheBottomRowFirst) {
+    REQUIRE_GL();
+    Bytes pixels;  // top half red, bottom half blue
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x)
+            pixels.insert(pixels.end(), {uint8_t(y < 32 ? 255 : 0), 0, uint8_t(y < 32 ? 0 : 255)});
+    }
+    UseFake(64, 64, 24, pixels);
+    ASSERT_TRUE(loadPicFile("fake", &texture, 0, &copy, 0));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy[2], 255);  // first row: the picture's bottom, blue
+    EXPECT_EQ(copy[0], 0);
+    EXPECT_EQ(copy[(127 * 128) * 4 + 0], 255);  // last row: red
+}
+
+TEST_F(Loader, FailureLeavesRecordAndCopyUntouched) {
+    REQUIRE_GL();
+    TempDir dir;
+    WriteBytes(dir / "damaged.jpg", {0xFF, 0xD8, 0xFF, 0xDB, 0, 3, 1});
+    uint8_t marker = 0;
+    uint8_t* const sentinel = &marker;
+    Texture t;
+    t.imageData = static_cast<uint8_t*>(malloc(4));
+    uint8_t* const data = t.imageData;
+    t.bpp = 7, t.width = 11, t.height = 13, t.type = 17;
+    for (const std::string& path : {dir / "missing.jpg", dir / "damaged.jpg", dir.path}) {
+        uint8_t* scaled = sentinel;
+        PictureReason reason;
+        EXPECT_FALSE(LoadPicFileWithReason(path.c_str(), &t, 2, &scaled, 1, &reason));
+        EXPECT_NE(reason.text[0], '\0');
+        EXPECT_EQ(scaled, sentinel);
+        EXPECT_EQ(t.imageData, data);
+        EXPECT_EQ(t.bpp, 7u);
+        EXPECT_EQ(t.width, 11u);
+        EXPECT_EQ(t.height, 13u);
+        EXPECT_EQ(t.texID, 0u);
+        EXPECT_EQ(t.type, 17u);
+    }
+    UseFake(8, 8, 16, Bytes(128, 1));  // a depth the loader does not take
+    uint8_t* scaled = sentinel;
+    EXPECT_FALSE(loadPicFile("fake", &t, 2, &scaled, 1));
+    EXPECT_EQ(scaled, sentinel);
+    EXPECT_EQ(t.width, 11u);
+    SetPictureDecoder(nullptr);
+    EXPECT_FALSE(loadPicFile("fake", &t, 2, &scaled, 1));
+    EXPECT_EQ(t.imageData, data);
+}
+
+// ---------------------------------------------------------------- folders
+
+void Touch(const std::string& path) {
+    WriteBytes(path, {'x'});
+}
+
+std::vector<std::string> ListingOrder(const std::string& folder, const char* ext) {
+    std::vector<std::string> names;
+    DIR* d = opendir(folder.c_str());
+    while (const dirent* e = d ? readdir(d) : nullptr) {
+        if (NameHasExtension(e->d_name, ext)) names.push_back(e->d_name);
+    }
+    if (d) closedir(d);
+    return names;
+}
+
+TEST(Folder, ExtensionsMatchByLowerCasedName) {
+    const struct {
+        const char* name;
+        const char* ext;
+        bool match;
+    } cases[] = {
+        {"A.JPG", ".jpg", true},         {"x.Png", ".png", true},      {".jpg", ".jpg", false},
+        {"c.jpeg", ".jpg", false},       {"d.gif.txt", ".gif", false}, {"jpg", ".jpg", false},
+        {"\xC9t\xFF.JPG", ".jpg", true}, {"a.jpg ", ".jpg", false},    {"a.JPG", ".JPG", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(NameHasExtension(c.name, c.ext), c.match) << c.name;
+}
+
+TEST(Folder, CountsAndFindsAcceptedNames) {
+    TempDir dir;
+    for (const char* name : {"A.JPG", "b.png", "c.jpeg", "d.gif.txt", ".jpg"})
+        Touch(dir / name);
+    EXPECT_EQ(CountFiles(dir.path.c_str(), ".jpg"), 1);
+    EXPECT_EQ(CountFiles(dir.path.c_str(), ".gif"), 0);
+    EXPECT_EQ(CountFiles(dir.path.c_str(), ".png"), 1);
+    char name[kPictureNameBuffer] = "";
+    ASSERT_TRUE(FindNthFile(dir.path.c_str(), name, ".jpg", 0));
+    EXPECT_STREQ(name, "A.JPG");
+    EXPECT_FALSE(FindNthFile(dir.path.c_str(), name, ".jpg", 1));  // n equal to the count
+    EXPECT_FALSE(FindNthFile(dir.path.c_str(), name, ".jpg", -1));
+    EXPECT_FALSE(FindNthFile(dir.path.c_str(), name, ".gif", 0));
+    EXPECT_EQ(CountFiles((dir / "none").c_str(), ".jpg"), 0);
+    EXPECT_FALSE(FindNthFile((dir / "none").c_str(), name, ".jpg", 0));
+
+    Touch(dir / "\xC9t\xFF.JPG");  // bytes above 127 keep their values
+    ASSERT_EQ(CountFiles(dir.path.c_str(), ".jpg"), 2);
+    const auto names = ListingOrder(dir.path, ".jpg");
+    for (int n = 0; n < 2; ++n) {
+        ASSERT_TRUE(FindNthFile(dir.path.c_str(), name, ".jpg", n));
+        EXPECT_EQ(name, names[n]);
+    }
+}
+
+TEST(Folder, DrawMapsToExtensionAndIndex) {
+    const struct {
+        int32_t jpg, gif, r;
+        const char* ext;
+        int32_t index;
+    } cases[] = {{2, 0, 0, ".jpg", 0}, {2, 0, 1, ".jpg", 1}, {2, 0, 2, ".png", 0},
+                 {2, 0, 3, ".png", 1}, {2, 0, 4, ".png", 2}, {1, 2, 1, ".gif", 0},
+                 {1, 2, 2, ".gif", 1}, {1, 2, 3, ".png", 0}, {0, 0, 0, ".png", 0}};
+    for (const auto& c : cases) {
+        const char* ext = nullptr;
+        int32_t index = -1;
+        ExtensionForDraw(c.jpg, c.gif, c.r, &ext, &index);
+        EXPECT_STREQ(ext, c.ext) << c.r;
+        EXPECT_EQ(index, c.index) << c.r;
+    }
+}
+
+TEST(Folder, RandomChoiceFollowsTheDraw) {
+    TempDir dir;
+    for (const char* name : {"one.jpg", "TWO.JPG", "a.png", "b.PNG", "c.png", "skip.bmp"}) {
+        Touch(dir / name);
+    }
+    const auto jpgs = ListingOrder(dir.path, ".jpg");
+    const auto pngs = ListingOrder(dir.path, ".png");
+    bool seen[5] = {};
+    for (unsigned seed = 1; seed < 200; ++seed) {
+        srand(seed);
+        const int r = rand() % 5;
+        seen[r] = true;
+        srand(seed);
+        char name[kPictureNameBuffer] = "";
+        ASSERT_TRUE(ChooseRandomImageFile(dir.path.c_str(), name));
+        EXPECT_EQ(name, r < 2 ? jpgs[r] : pngs[r - 2]) << "r = " << r;
+    }
+    EXPECT_TRUE(seen[0] && seen[1] && seen[2] && seen[3] && seen[4]);
+    TempDir empty;
+    char name[kPictureNameBuffer] = "";
+    EXPECT_FALSE(ChooseRandomImageFile(empty.path.c_str(), name));
+}
+
+TEST(Folder, JoinAddsASeparatorOnlyWhereNeeded) {
+    const struct {
+        const char* folder;
+        const char* joined;
+    } cases[] = {{"/Users/x/Pictures", "/Users/x/Pictures/A.JPG"},
+                 {"/Users/x/Pictures/", "/Users/x/Pictures/A.JPG"},
+                 {"/", "/A.JPG"},
+                 {"ab", "abA.JPG"},
+                 {"abc", "abc/A.JPG"},
+                 {"/x//", "/x//A.JPG"}};
+    char out[kJoinedPathChars + 1];
+    for (const auto& c : cases) {
+        ASSERT_TRUE(JoinFolderAndName(c.folder, "A.JPG", out));
+        EXPECT_STREQ(out, c.joined);
+    }
+    // The joined path holds at most 1024 characters.
+    const std::string folder(1000, 'f');
+    const std::string fits(1024 - 1001, 'n'), tooLong(1024 - 1000, 'n');
+    EXPECT_TRUE(JoinFolderAndName(folder.c_str(), fits.c_str(), out));
+    EXPECT_EQ(strlen(out), 1024u);
+    EXPECT_FALSE(JoinFolderAndName(folder.c_str(), tooLong.c_str(), out));
+    EXPECT_STREQ(out, "");
+    EXPECT_FALSE(JoinFolderAndName(std::string(1023, '/').c_str(), "A.JPG", out));
+}
+
+class FolderLoad : public Loader {};
+
+TEST_F(FolderLoad, LoadsTheChosenFileKeepingItsCase) {
+    REQUIRE_GL();
+    TempDir dir;
+    WriteRgbPng(dir, "A.PNG", 40, 30, Gradient(40, 30, 3));
+    char chosen[kJoinedPathChars + 1];
+    PictureReason reason;
+    ASSERT_TRUE(LoadPictureWithReason(dir.path.c_str(), &texture, 2, &copy, 0, chosen, &reason))
+        << reason.text;
+    EXPECT_EQ(std::string(chosen), dir / "A.PNG");
+    EXPECT_EQ(texture.width, 40u);
+    EXPECT_NE(texture.texID, 0u);
+    ASSERT_NE(copy, nullptr);
+
+    Texture viaTrailingSlash;
+    uint8_t* scaled = nullptr;
+    EXPECT_TRUE(LoadPicture((dir.path + "/").c_str(), &viaTrailingSlash, 0, &scaled, 1));
+    delete[] scaled;
+}
+
+// Entries that match by name but are no pictures fail, without trying
+// another file and without touching the record.
+TEST_F(FolderLoad, UnreadableChoicesFailCleanly) {
+    REQUIRE_GL();
+    TempDir dir;
+    const std::string cases[] = {"sub.png", "fifo.jpg", "loop.gif", "._side.jpg"};
+    ASSERT_EQ(mkdir((dir / "sub.png").c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo.jpg").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("loop.gif", (dir / "loop.gif").c_str()), 0);
+    WriteBytes(dir / "._side.jpg", {0, 5, 22, 7, 0, 2, 0, 0});
+    for (const std::string& name : cases) {
+        TempDir one;
+        ASSERT_EQ(rename((dir / name).c_str(), (one / name).c_str()), 0);
+        uint8_t* scaled = nullptr;
+        PictureReason reason;
+        EXPECT_FALSE(
+            LoadPictureWithReason(one.path.c_str(), &texture, 2, &scaled, 1, nullptr, &reason))
+            << name;
+        EXPECT_NE(reason.text[0], '\0') << name;
+        EXPECT_EQ(scaled, nullptr);
+        EXPECT_EQ(texture.width, 0u);
+    }
+    TempDir empty;
+    PictureReason reason;
+    EXPECT_FALSE(
+        LoadPictureWithReason(empty.path.c_str(), &texture, 2, &copy, 1, nullptr, &reason));
+    EXPECT_NE(strstr(reason.text, "no .jpg"), nullptr);
+    EXPECT_FALSE(
+        LoadPictureWithReason((empty / "gone").c_str(), &texture, 2, &copy, 1, nullptr, &reason));
+    EXPECT_NE(strstr(reason.text, "cannot open the folder"), nullptr);
+}
+
+// A real folder whose path is near the limit: a long name cannot be joined
+// and the choice fails; a name that just fits is loaded.
+TEST_F(FolderLoad, LongPathsNeverOverrunTheJoinedPath) {
+    REQUIRE_GL();
+    TempDir dir;
+    std::string folder = dir.path;
+    while (folder.size() < 1000) {
+        folder += "/" + std::string(std::min<size_t>(200, 1000 - folder.size()), 'd');
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0) << folder.size();
+    }
+    ASSERT_EQ(folder.size(), 1001u);
+    const std::string fits(1024 - 1002 - 4, 'n'), tooLong(60, 'n');
+    WriteRgbPng(dir, "p.png", 8, 8, Gradient(8, 8, 3));
+    const std::string longName = folder + "/" + tooLong + ".png";
+    ASSERT_EQ(rename((dir / "p.png").c_str(), longName.c_str()), 0);
+    PictureReason reason;
+    EXPECT_FALSE(LoadPictureWithReason(folder.c_str(), &texture, 0, &copy, 1, nullptr, &reason));
+    EXPECT_NE(strstr(reason.text, "longer than"), nullptr) << reason.text;
+    EXPECT_EQ(texture.texID, 0u);
+    ASSERT_EQ(rename(longName.c_str(), (folder + "/" + fits + ".png").c_str()), 0);
+    EXPECT_TRUE(LoadPicture(folder.c_str(), &texture, 0, &copy, 1));
+}
+
+TEST_F(FolderLoad, BackgroundHelperNamesTheFailure) {
+    REQUIRE_GL();
+    TempDir dir;
+    const std::string path = WriteRgbPng(dir, "b.png", 100, 50, Gradient(100, 50, 3));
+    BackgroundPicture picture;
+    ASSERT_TRUE(LoadBackgroundFile(path.c_str(), 2, 0, &picture)) << picture.reason.text;
+    EXPECT_EQ(picture.fireSide, 128);
+    EXPECT_NE(picture.fireCopy, nullptr);
+    EXPECT_NE(picture.texture.texID, 0u);
+    EXPECT_EQ(picture.texture.width, 100u);
+
+    BackgroundPicture fromFolder;
+    ASSERT_TRUE(LoadBackgroundFromFolder(dir.path.c_str(), 1, 2, &fromFolder));
+    EXPECT_EQ(std::string(fromFolder.path), path);
+    EXPECT_EQ(fromFolder.fireSide, 512);
+
+    WriteBytes(dir / "bad.jpg", {'B', 'M', 0, 0});
+    BackgroundPicture bad;
+    EXPECT_FALSE(LoadBackgroundFile((dir / "bad.jpg").c_str(), 1, 1, &bad));
+    EXPECT_EQ(std::string(bad.reason.text), dir / "bad.jpg: not a JPEG, PNG or GIF picture");
+    EXPECT_EQ(bad.fireCopy, nullptr);
+}
+
+}  // namespace

@@ -13,11 +13,13 @@
 #include <cstring>
 #include <vector>
 
+#include "background.h"
 #include "bundle.h"
 #include "cli.h"
 #include "fireclass.h"
 #include "headless_gl.h"
 #include "pack_loader.h"
+#include "picture_decode.h"
 #include "png_writer.h"
 #include "ssmain.h"
 #include "test_picture.h"
@@ -33,13 +35,16 @@ struct RenderOptions {
     double framesEvery = 1.0;
     const char* out = "frames";
     long bgRes = 1;
+    const char* picture = nullptr;
+    const char* folder = nullptr;
     FireOptions fire;
 };
 
 void Usage() {
     fprintf(stderr,
             "usage: kindora-render [--size WxH] [--preview] [--seconds S] [--fps N] "
-            "[--frames-every S] [--out DIR] [--bg-res N] [--seed N] [--fire-res N] "
+            "[--frames-every S] [--out DIR] [--bg-res N] [--picture FILE | --folder DIR] "
+            "[--seed N] [--fire-res N] "
             "[--burn-style N] [--colours N] [--burn-speed N] [--burn-delay N]\n");
 }
 
@@ -52,10 +57,12 @@ bool ParseOptions(int argc, char** argv, RenderOptions* o) {
         {"--frames-every", CliOption::kReal, &o->framesEvery},
         {"--out", CliOption::kText, &o->out},
         {"--bg-res", CliOption::kInteger, &o->bgRes, INT_MIN, INT_MAX},
+        {"--picture", CliOption::kText, &o->picture},
+        {"--folder", CliOption::kText, &o->folder},
     };
     AddFireOptions(&o->fire, &table);
     return ParseCli(argc, argv, table) && o->seconds >= 0 && o->seconds <= 86400 &&
-           o->framesEvery > 0;
+           o->framesEvery > 0 && !(o->picture && o->folder);
 }
 
 // The host's GL state and projection, set at every resize.
@@ -118,6 +125,30 @@ bool InstallTestPicture(SSMAIN* main, int viewWidth, int viewHeight, long bgRes)
     return true;
 }
 
+// Loads the background from a picture file or a random file of a folder,
+// as the saver does, and hands the fire its copy.
+bool InstallPictureFile(SSMAIN* main, const RenderOptions& o, const SETTINGS& settings) {
+    InstallPlatformPictureDecoder();
+    BackgroundPicture background;
+    const bool loaded =
+        o.picture
+            ? LoadBackgroundFile(o.picture, settings.BGRES, settings.FIRERES, &background)
+            : LoadBackgroundFromFolder(o.folder, settings.BGRES, settings.FIRERES, &background);
+    if (!loaded) {
+        fprintf(stderr, "kindora-render: %s\n", background.reason.text);
+        return false;
+    }
+    if (o.folder) fprintf(stderr, "kindora-render: burning %s\n", background.path);
+    main->deskTex = background.texture.texID;
+    background.texture.texID = 0;  // the main object owns it now
+    if (main->fire && main->fire->desk && background.fireSide == main->fire->width) {
+        const size_t side = size_t(background.fireSide);
+        memcpy(main->fire->desk, background.fireCopy, side * side * 4);
+        main->fire->ResetDesktop();
+    }
+    return true;
+}
+
 bool InstallPack(SSMAIN* main) {
     char path[4096];
     if (!BundleResourcePath("zarnish", "vellumry", path, sizeof path)) {
@@ -176,7 +207,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     InstallPack(&main);  // without it the banner and caption stay away
-    if (!InstallTestPicture(&main, width, height, settings.BGRES)) {
+    if (o.picture || o.folder) {
+        if (!InstallPictureFile(&main, o, settings)) return 1;
+    } else if (!InstallTestPicture(&main, width, height, settings.BGRES)) {
         fprintf(stderr, "kindora-render: out of memory making the picture\n");
         return 1;
     }

@@ -20,8 +20,8 @@ WRONG_TYPE = "TGA file be type 2 or type 10 "
 
 
 def tga_header(image_type=2, width=2, height=2, bpp=24, id_length=0, cmap_type=0,
-               cmap_spec=b"\0" * 5, x_origin=0, y_origin=0, descriptor=0):
-    return (struct.pack("<BBB", id_length, cmap_type, image_type) + cmap_spec +
+               cmap_fields=b"\0" * 5, x_origin=0, y_origin=0, descriptor=0):
+    return (struct.pack("<BBB", id_length, cmap_type, image_type) + cmap_fields +
             struct.pack("<HHHHBB", x_origin, y_origin, width, height, bpp, descriptor))
 
 
@@ -97,7 +97,7 @@ def tga_cases():
         ("tga-id-length-nonzero", tga_header(id_length=3) + b"abc" + pixels(4), INVALID,
          WRONG_TYPE),
         ("tga-colour-map-present",
-         tga_header(cmap_type=1, cmap_spec=struct.pack("<HHB", 0, 2, 24)) + pixels(4),
+         tga_header(cmap_type=1, cmap_fields=struct.pack("<HHB", 0, 2, 24)) + pixels(4),
          INVALID, WRONG_TYPE),
         ("tga-x-origin-nonzero", tga_header(x_origin=1) + pixels(4), INVALID, WRONG_TYPE),
         ("tga-rle-y-origin-nonzero", tga_header(image_type=10, y_origin=2) + b"\x83" + pixels(1),

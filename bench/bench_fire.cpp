@@ -93,7 +93,7 @@ void BM_StepPart(benchmark::State& state) {
                 fire->PropagateHeat();
                 break;
             case 1:
-                fire->TextureWarp();
+                fire->WarpVisibleRows();
                 break;
             case 2:
                 fire->BuildFireImage();

@@ -12,7 +12,7 @@ void FIRECLASS::Burn(double elapsed) {
     ScrollCoolMap();
     PropagateHeat();
     if (warpPhase == 1) {
-        TextureWarp();
+        WarpVisibleRows();
     } else {
         Relax();
         memcpy(heat, nextHeat, size_t(width) * size_t(height));

@@ -52,6 +52,7 @@ class FIRECLASS {
     void Relax();
     void TextureBlock(int bx, int by);
     void TextureWarp();
+    void WarpVisibleRows();
 
     uint8_t* heatMem;
     uint8_t* nextMem;
@@ -102,6 +103,7 @@ class FIRECLASS {
     void LayOutMesh();
     void CreateCoolMap();
     void CreateFireTexture();
+    void WarpBlockRows(int bx, int by, int rows);
     void AdvanceHotzone(HOTZONE* zone, double elapsed);
     void Scorch(int x, int c0);
     bool SparkAlive(const SPARK& spark) const;

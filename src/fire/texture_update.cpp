@@ -1,6 +1,7 @@
 #include <GL/gl.h>
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,11 @@ inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
 // side by side in the lanes of a vector, each lane adding exactly as a lone
 // row would.
 void FIRECLASS::TextureBlock(int bx, int by) {
+    WarpBlockRows(bx, by, blockSize);
+}
+
+// The first `rows` rows of block (bx, by); see TextureBlock.
+void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     const int B = blockSize;
     const int W = width;
     const float Bf = float(B);
@@ -88,23 +94,21 @@ void FIRECLASS::TextureBlock(int bx, int by) {
     const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
     uint8_t* dst = heat + (B * by) * W + B * bx;
     int row = 0;
-    for (; row + 4 <= B; row += 4, dst += 4 * W) {
+    for (; row + 4 <= rows; row += 4, dst += 4 * W) {
         __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
         const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
         for (int col = 0; col < B; ++col) {
             const __m128i cell = _mm_add_epi32(_mm_sll_epi32(ClampTrunc(sy, loY, hiY), shift),
                                                ClampTrunc(sx, loX, hiX));
-            alignas(16) int32_t at[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(at), cell);
-            dst[col] = nextHeat[at[0]];
-            dst[W + col] = nextHeat[at[1]];
-            dst[2 * W + col] = nextHeat[at[2]];
-            dst[3 * W + col] = nextHeat[at[3]];
+            dst[col] = nextHeat[_mm_cvtsi128_si32(cell)];
+            dst[W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
+            dst[2 * W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];
+            dst[3 * W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 3))];
             sx = _mm_add_ps(sx, dx);
             sy = _mm_add_ps(sy, dy);
         }
     }
-    for (; row < B; ++row, dst += W) {
+    for (; row < rows; ++row, dst += W) {
         float sx = startX[row], sy = startY[row];
         for (int col = 0; col < B; ++col) {
             const int x = int(sx > 0.0f ? (sx < W - 1 ? sx : float(W - 1)) : 0.0f);
@@ -113,6 +117,19 @@ void FIRECLASS::TextureBlock(int bx, int by) {
             sx += stepX[row];
             sy += stepY[row];
         }
+    }
+}
+
+// The warp of the burn step. The mesh reaches below the plane, but of the
+// rows below it only the first is ever read (by the next heat propagation),
+// so the rows under that are left out.
+void FIRECLASS::WarpVisibleRows() {
+    const int needed = height + 1;
+    for (int by = 0; by < kMeshRows - 1; ++by) {
+        const int rows = std::min(blockSize, needed - blockSize * by);
+        if (rows <= 0) break;
+        for (int bx = 0; bx < kMeshColumns - 1; ++bx)
+            WarpBlockRows(bx, by, rows);
     }
 }
 

@@ -378,6 +378,22 @@ TEST_F(FireTest, WarpAtRestCopiesEveryBlock) {
     }
 }
 
+TEST_F(FireTest, StepWarpFillsEveryRowThatIsRead) {
+    for (int res = 0; res < 3; ++res) {
+        FIRECLASS& f = Make(res);
+        for (int i = 0; i < 500; ++i)
+            f.Relax();                               // a swaying mesh
+        const int W = f.width, rows = f.height + 1;  // the plane and the row below it
+        for (int i = 0; i < 12 * f.blockSize * W; ++i)
+            f.nextHeat[i] = uint8_t(i * 13 + 5);
+        f.TextureWarp();
+        std::vector<uint8_t> full(f.heat, f.heat + size_t(rows) * W);
+        memset(f.heat, 0, size_t(rows) * W);
+        f.WarpVisibleRows();
+        ASSERT_EQ(0, memcmp(full.data(), f.heat, full.size())) << res;
+    }
+}
+
 TEST_F(FireTest, WarpSamplesTheQuadOfItsCorners) {
     FIRECLASS& f = Make(0);
     RestMesh(f);

@@ -42,14 +42,15 @@ double SecondsPerCopy(size_t bytes) {
     return spent.count() / rounds;
 }
 
-void BM_BurnStep(benchmark::State& state) {
+// A fire in full swing: set up over a patterned picture and burnt for ten
+// seconds of frames.
+std::unique_ptr<FIRECLASS> BurningFire(int fireRes, int style) {
     Context();
-    const int fireRes = int(state.range(0));
     srand(1);
     auto fire = std::make_unique<FIRECLASS>();
     SETTINGS settings;
     settings.FIRERES = fireRes;
-    settings.BURNSTYLE = int(state.range(1));
+    settings.BURNSTYLE = style;
     settings.BURNSPEED = 20;
     settings.BURNDELAY = 20;
     fire->Setup(settings);
@@ -57,8 +58,12 @@ void BM_BurnStep(benchmark::State& state) {
         fire->desk[i] = uint8_t(i * 13);
     fire->ResetDesktop();
     for (int i = 0; i < 600; ++i)
-        fire->Burn(1.0 / 60.0);  // a fire in full swing
+        fire->Burn(1.0 / 60.0);
+    return fire;
+}
 
+void BM_BurnStep(benchmark::State& state) {
+    auto fire = BurningFire(int(state.range(0)), int(state.range(1)));
     const double copy = SecondsPerCopy(PlaneBytes(fire->width));
     double spent = 0;
     for (auto _ : state) {
@@ -76,17 +81,7 @@ void BM_BurnStep(benchmark::State& state) {
 
 // The parts of the step, at the largest grid, to see where the time goes.
 void BM_StepPart(benchmark::State& state) {
-    Context();
-    srand(1);
-    auto fire = std::make_unique<FIRECLASS>();
-    SETTINGS settings;
-    settings.FIRERES = 2;
-    settings.BURNSTYLE = 0;
-    settings.BURNSPEED = 20;
-    settings.BURNDELAY = 20;
-    fire->Setup(settings);
-    for (int i = 0; i < 600; ++i)
-        fire->Burn(1.0 / 60.0);
+    auto fire = BurningFire(2, 0);
     for (auto _ : state) {
         switch (state.range(0)) {
             case 0:

@@ -19,6 +19,7 @@
 #include "fireclass.h"
 #include "headless_gl.h"
 #include "pack_loader.h"
+#include "picfile.h"
 #include "picture_decode.h"
 #include "png_writer.h"
 #include "ssmain.h"
@@ -85,17 +86,6 @@ void Perspective(int width, int height) {
     glLoadIdentity();
 }
 
-// The rounding of a side to a power of two, capped by what GL accepts.
-int PowerOfTwoSide(int side) {
-    GLint maxSide = 1024;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    int p = 1;
-    while (p < side && p < maxSide)
-        p *= 2;
-    if (p > side && p / 2 >= 1 && (p - side) > (side - p / 2)) p /= 2;
-    return p;
-}
-
 // Uploads the made-up picture as the background and copies it, at the
 // fire's resolution, into the fire's desktop plane.
 bool InstallTestPicture(SSMAIN* main, int viewWidth, int viewHeight, long bgRes) {
@@ -103,8 +93,11 @@ bool InstallTestPicture(SSMAIN* main, int viewWidth, int viewHeight, long bgRes)
     if (bgRes == 0) {
         tw = th = 512;
     } else if (bgRes != 1) {
-        tw = PowerOfTwoSide(viewWidth);
-        th = PowerOfTwoSide(viewHeight);
+        // The view's own size, rounded as a picture file's would be.
+        GLint maxSide = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+        tw = int(TextureSideFor(uint32_t(viewWidth), uint32_t(maxSide)));
+        th = int(TextureSideFor(uint32_t(viewHeight), uint32_t(maxSide)));
     }
     Texture picture;
     picture.imageData = MakeTestPicture(tw, th);

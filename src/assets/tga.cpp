@@ -256,26 +256,27 @@ bool LoadTGA(Texture* tex, const char* filename) {
     }
 }
 
-bool LoadUncompressedTGA(Texture* tex, FILE* file) {
+namespace {
+
+// Decodes from an open file with `decode` and closes the file on every path.
+bool DecodeFile(Texture* tex, FILE* file, bool (*decode)(Texture*, FileSource&)) {
     if (!file) return Fail(kCannotOpen);
     bool loaded = false;
     if (tex) {
         DropPixels(tex);
         FileSource src{file};
-        loaded = DecodeUncompressed(tex, src);
+        loaded = decode(tex, src);
     }
     fclose(file);
     return loaded;
 }
 
+}  // namespace
+
+bool LoadUncompressedTGA(Texture* tex, FILE* file) {
+    return DecodeFile(tex, file, DecodeUncompressed<FileSource>);
+}
+
 bool LoadCompressedTGA(Texture* tex, FILE* file) {
-    if (!file) return Fail(kCannotOpen);
-    bool loaded = false;
-    if (tex) {
-        DropPixels(tex);
-        FileSource src{file};
-        loaded = DecodeCompressed(tex, src);
-    }
-    fclose(file);
-    return loaded;
+    return DecodeFile(tex, file, DecodeCompressed<FileSource>);
 }

@@ -13,18 +13,14 @@
 #include <cstring>
 #include <vector>
 
-#include "background.h"
-#include "bundle.h"
 #include "cli.h"
-#include "fireclass.h"
-#include "headless_gl.h"
-#include "pack_loader.h"
+#include "headless_host.h"
+#include "kindora_view.h"
 #include "picfile.h"
 #include "picture_decode.h"
 #include "png_writer.h"
-#include "ssmain.h"
+#include "random_choice.h"
 #include "test_picture.h"
-#include "texture.h"
 
 namespace {
 
@@ -66,92 +62,74 @@ bool ParseOptions(int argc, char** argv, RenderOptions* o) {
            o->framesEvery > 0 && !(o->picture && o->folder);
 }
 
-// The host's GL state and projection, set at every resize.
-void SetUpView(int width, int height) {
-    glViewport(0, 0, width, height);
-    glShadeModel(GL_SMOOTH);
-    glClearColor(0, 0, 0, 0);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_COLOR_MATERIAL);
-    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-}
-
-void Perspective(int width, int height) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, float(width) / float(height), 1.0, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-}
-
-// Uploads the made-up picture as the background and copies it, at the
-// fire's resolution, into the fire's desktop plane.
-bool InstallTestPicture(SSMAIN* main, int viewWidth, int viewHeight, long bgRes) {
+// The screen the view captures: the made-up picture at the texture size the
+// detail setting gives, so that the capture's scaling keeps it as drawn.
+HEADLESSHOST::Capture MadeUpScreen(int viewWidth, int viewHeight, int32_t bgRes) {
     int tw = 1024, th = 1024;
     if (bgRes == 0) {
         tw = th = 512;
     } else if (bgRes != 1) {
-        // The view's own size, rounded as a picture file's would be.
         GLint maxSide = 0;
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
         tw = int(TextureSideFor(uint32_t(viewWidth), uint32_t(maxSide)));
         th = int(TextureSideFor(uint32_t(viewHeight), uint32_t(maxSide)));
     }
-    Texture picture;
-    picture.imageData = MakeTestPicture(tw, th);
-    if (!picture.imageData) return false;
-    picture.width = uint32_t(tw);
-    picture.height = uint32_t(th);
-    picture.bpp = 32;
-    picture.type = GL_RGBA;
-    if (main->fire && main->fire->desk) {
-        const int side = main->fire->width;
-        gluScaleImage(GL_RGBA, tw, th, GL_UNSIGNED_BYTE, picture.imageData, side, side,
-                      GL_UNSIGNED_BYTE, main->fire->desk);
-        main->fire->ResetDesktop();
-    }
-    if (!BuildTexture(&picture, kAlphaOpaque)) return false;
-    main->deskTex = picture.texID;
-    picture.texID = 0;  // the main object owns it now
-    return true;
+    HEADLESSHOST::Capture screen;
+    uint8_t* pixels = MakeTestPicture(tw, th);
+    if (!pixels) return screen;
+    screen.wide = uint32_t(tw);
+    screen.high = uint32_t(th);
+    screen.rgba.assign(pixels, pixels + size_t(tw) * th * 4);
+    free(pixels);
+    return screen;
 }
 
-// Loads the background from a picture file or a random file of a folder,
-// as the saver does, and hands the fire its copy.
-bool InstallPictureFile(SSMAIN* main, const RenderOptions& o, const SETTINGS& settings) {
-    InstallPlatformPictureDecoder();
-    BackgroundPicture background;
-    const bool loaded =
-        o.picture
-            ? LoadBackgroundFile(o.picture, settings.BGRES, settings.FIRERES, &background)
-            : LoadBackgroundFromFolder(o.folder, settings.BGRES, settings.FIRERES, &background);
-    if (!loaded) {
-        fprintf(stderr, "kindora-render: %s\n", background.reason.text);
-        return false;
+// A picture file or folder must offer something to burn before the view
+// starts, so that a bad one is named rather than replaced by the fixed picture.
+bool CheckBackground(const RenderOptions& o) {
+    if (o.picture) {
+        PictureBitmap bitmap;
+        PictureReason reason;
+        if (!DecodePictureFile(o.picture, &bitmap, &reason)) {
+            fprintf(stderr, "kindora-render: %s: %s\n", o.picture, reason.text);
+            return false;
+        }
+        free(bitmap.pixels);
     }
-    if (o.folder) fprintf(stderr, "kindora-render: burning %s\n", background.path);
-    main->deskTex = background.texture.texID;
-    background.texture.texID = 0;  // the main object owns it now
-    if (main->fire && main->fire->desk && background.fireSide == main->fire->width) {
-        const size_t side = size_t(background.fireSide);
-        memcpy(main->fire->desk, background.fireCopy, side * side * 4);
-        main->fire->ResetDesktop();
+    if (o.folder) {
+        int32_t files = 0;
+        for (const char* ext : kPictureExtensions)
+            files += CountFiles(o.folder, ext);
+        if (files <= 0) {
+            fprintf(stderr, "kindora-render: %s: no .jpg, .gif or .png files\n", o.folder);
+            return false;
+        }
     }
     return true;
 }
 
-bool InstallPack(SSMAIN* main) {
-    char path[4096];
-    if (!BundleResourcePath("zarnish", "vellumry", path, sizeof path)) {
-        fprintf(stderr, "kindora-render: the resource pack zarnish.vellumry was not found\n");
+// The host around the view: one screen the size of the view, the settings
+// from the command line, and a clock that starts at the seed so that the
+// view's seeding gives the same fire for the same seed.
+bool SetUpHost(const RenderOptions& o, HEADLESSHOST* host) {
+    const int width = o.size[0], height = o.size[1];
+    if (!CreateHeadlessHost(host, width, height)) {
+        fprintf(stderr, "kindora-render: no OpenGL context: %s\n", host->gl.error);
         return false;
     }
-    if (!LoadTexturesFromDataFile(path, &main->textures, &main->texCount)) {
-        fprintf(stderr, "kindora-render: the resource pack %s did not load\n", path);
-        return false;
+    SETTINGS settings = FireSettings(o.fire, int32_t(o.bgRes));
+    if (o.picture) {
+        settings.BGTYPE = 1;
+        host->desktopPictures[0] = o.picture;
+    } else if (o.folder) {
+        settings.BGTYPE = 2;
+        SetBGPath(&settings, o.folder);
     }
+    StoreSettings(host, settings, false);
+    host->screens.push_back(HeadlessScreen(0, 0, 0, float(width), float(height)));
+    if (!o.picture && !o.folder)
+        host->captures[0] = MadeUpScreen(width, height, o.preview ? 0 : settings.BGRES);
+    host->clock = double(o.fire.seed);
     return true;
 }
 
@@ -183,43 +161,31 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int width = o.size[0], height = o.size[1];
-    HeadlessGL gl;
-    if (!gl.Create(width, height)) {
-        fprintf(stderr, "kindora-render: no OpenGL context: %s\n", gl.error);
-        return 1;
-    }
+    InstallPlatformPictureDecoder();
+    if (!CheckBackground(o)) return 1;
+    HEADLESSHOST host;
+    if (!SetUpHost(o, &host)) return 1;
     if (!MakeFolder(o.out)) return 1;
-    SetUpView(width, height);
-    Perspective(width, height);
 
-    srand(unsigned(o.fire.seed));
-    SSMAIN main;
-    SETTINGS settings = FireSettings(o.fire, int32_t(o.preview ? 0 : o.bgRes));
-    if (!main.Setup(o.preview, width, height, &settings)) {
-        fprintf(stderr, "kindora-render: out of memory setting up the saver\n");
-        return 1;
-    }
-    InstallPack(&main);  // without it the banner and caption stay away
-    if (o.picture || o.folder) {
-        if (!InstallPictureFile(&main, o, settings)) return 1;
-    } else if (!InstallTestPicture(&main, width, height, settings.BGRES)) {
-        fprintf(stderr, "kindora-render: out of memory making the picture\n");
-        return 1;
-    }
-    glClear(GL_COLOR_BUFFER_BIT);
+    KindoraView view;
+    HOSTRECT frame;
+    frame.width = float(width);
+    frame.height = float(height);
+    if (!view.initWithFrame(frame, o.preview, HeadlessHostPlatform(&host))) return 1;
+    view.startAnimation();
+    const double start = host.clock;
+    view.animateOneFrame();  // the set-up tick, which draws nothing
 
     const double dt = 1.0 / double(o.fps);
     const long frames = lround(o.seconds * double(o.fps));
     const long writeEvery = std::max(1L, lround(o.framesEvery * double(o.fps)));
     std::vector<uint8_t> pixels(size_t(width) * height * 4);
     for (long frame = 1; frame <= frames; ++frame) {
-        main.Update(dt);
-        Perspective(width, height);
-        main.Draw();
-        glFlush();
+        host.clock = start + double(frame) * dt;
+        view.animateOneFrame();
         if (frame % writeEvery != 0 && frame != frames) continue;
-        if (!WriteFrame(o.out, frame * dt, width, height, &pixels)) return 1;
+        if (!WriteFrame(o.out, double(frame) * dt, width, height, &pixels)) return 1;
     }
-    main.Cleanup();
+    view.dealloc();
     return 0;
 }

@@ -123,10 +123,15 @@ void UsePackedPixelStore() {
     glPixelStorei(GL_PACK_SWAP_BYTES, GL_FALSE);
 }
 
-bool ScaleTexels(GLenum format, const uint8_t* texels, uint32_t texWide, uint32_t texHigh, int side,
-                 uint8_t* out) {
-    return gluScaleImage(format, GLint(texWide), GLint(texHigh), GL_UNSIGNED_BYTE, texels, side,
-                         side, GL_UNSIGNED_BYTE, out) == 0;
+bool ScaleTexels(GLenum format, const uint8_t* texels, uint32_t texWide, uint32_t texHigh,
+                 uint32_t outWide, uint32_t outHigh, uint8_t* out) {
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    UsePackedPixelStore();
+    const bool scaled =
+        gluScaleImage(format, GLint(texWide), GLint(texHigh), GL_UNSIGNED_BYTE, texels,
+                      GLint(outWide), GLint(outHigh), GL_UNSIGNED_BYTE, out) == 0;
+    glPopClientAttrib();
+    return scaled;
 }
 
 // The texture-sized texels scaled to side x side RGBA by GLU's box filter.
@@ -136,21 +141,19 @@ uint8_t* MakeFireCopy(const uint8_t* texels, uint32_t texWide, uint32_t texHigh,
     const size_t count = size_t(side) * size_t(side);
     uint8_t* copy = new (std::nothrow) uint8_t[count * 4];
     if (!copy) return nullptr;
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    UsePackedPixelStore();
     bool scaled = false;
     if (texelBytes == 4) {
-        scaled = ScaleTexels(GL_RGBA, texels, texWide, texHigh, side, copy);
+        scaled = ScaleRGBA(texels, texWide, texHigh, copy, uint32_t(side), uint32_t(side));
     } else {
         uint8_t* rgb = new (std::nothrow) uint8_t[count * 3];
-        scaled = rgb && ScaleTexels(GL_RGB, texels, texWide, texHigh, side, rgb);
+        scaled = rgb &&
+                 ScaleTexels(GL_RGB, texels, texWide, texHigh, uint32_t(side), uint32_t(side), rgb);
         for (size_t i = 0; scaled && i < count; ++i) {
             memcpy(copy + 4 * i, rgb + 3 * i, 3);
             copy[4 * i + 3] = 255;
         }
         delete[] rgb;
     }
-    glPopClientAttrib();
     if (!scaled) {
         delete[] copy;
         return nullptr;
@@ -172,6 +175,24 @@ bool UploadTexels(Texture* texture, uint8_t* texels, bool rgba, uint32_t texWide
 }
 
 }  // namespace
+
+bool ScaleRGBA(const uint8_t* source, uint32_t sourceWide, uint32_t sourceHigh, uint8_t* out,
+               uint32_t outWide, uint32_t outHigh) {
+    if (sourceWide == outWide && sourceHigh == outHigh) {
+        // GLU's box filter at the same size can round a byte; a copy cannot.
+        memcpy(out, source, size_t(outWide) * outHigh * 4);
+        return true;
+    }
+    return ScaleTexels(GL_RGBA, source, sourceWide, sourceHigh, outWide, outHigh, out);
+}
+
+bool BuildBackground(uint8_t* texels, bool rgba, uint32_t texWide, uint32_t texHigh, int fireRes,
+                     Texture* texture, uint8_t** scaledOut) {
+    if (scaledOut) {
+        *scaledOut = MakeFireCopy(texels, texWide, texHigh, rgba ? 4 : 3, FireSideFor(fireRes));
+    }
+    return UploadTexels(texture, texels, rgba, texWide, texHigh);
+}
 
 bool LoadPicFileWithReason(const char* path, Texture* texture, int sizeChoice, uint8_t** scaledOut,
                            int fireRes, PictureReason* reason) {
@@ -206,10 +227,7 @@ bool LoadPicFileWithReason(const char* path, Texture* texture, int sizeChoice, u
     }
     free(bitmap.pixels);
 
-    if (scaledOut) {
-        *scaledOut = MakeFireCopy(texels, texWide, texHigh, texelBytes, FireSideFor(fireRes));
-    }
-    const bool built = UploadTexels(texture, texels, rgba, texWide, texHigh);
+    const bool built = BuildBackground(texels, rgba, texWide, texHigh, fireRes, texture, scaledOut);
     if (!built) SetReason(reason, "could not upload a %u x %u texture", texWide, texHigh);
     texture->width = bitmap.pixelsWide;
     texture->height = bitmap.pixelsHigh;

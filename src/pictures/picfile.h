@@ -23,6 +23,19 @@ void PictureTextureSize(int sizeChoice, uint32_t wide, uint32_t high, uint32_t m
 // Side of the fire-sized copy: 0 gives 128, 2 gives 512, anything else 256.
 int FireSideFor(int fireRes);
 
+// Scales tightly packed RGBA pixels with GLU's box filter, whatever the
+// current pixel-store state (a plain copy at the same size). Needs a current
+// OpenGL context.
+bool ScaleRGBA(const uint8_t* source, uint32_t sourceWide, uint32_t sourceHigh, uint8_t* out,
+               uint32_t outWide, uint32_t outHigh);
+
+// Turns texture-sized texels (malloc'd, RGBA or RGB, bottom row first) into
+// the background: `*scaledOut` (when not null) gets the fire-sized copy
+// scaled from them, a new[] array or null, and the texels are handed to
+// `texture` and uploaded opaque. False when the upload failed.
+bool BuildBackground(uint8_t* texels, bool rgba, uint32_t texWide, uint32_t texHigh, int fireRes,
+                     Texture* texture, uint8_t** scaledOut);
+
 // Turns the picture file at `path` into the background texture and the
 // fire-sized copy. The texture is the picture resampled (nearest neighbour)
 // to the chosen size with its rows reversed, uploaded opaque; afterwards the

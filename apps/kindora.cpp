@@ -440,6 +440,8 @@ void Saver::Stop() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all, so that a stop asked for during start-up is honoured.
+    InstallSignalHandlers();
     OPTIONS o;
     if (!ParseOptions(argc, argv, &o)) {
         Usage(stderr);
@@ -456,7 +458,6 @@ int main(int argc, char** argv) {
     // Hosts such as xsecurelock and MATE's hand over their window only
     // through the environment.
     if (o.mode == Mode::kStandalone && getenv("XSCREENSAVER_WINDOW")) o.mode = Mode::kRoot;
-    InstallSignalHandlers();
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         const char* name = getenv("DISPLAY");

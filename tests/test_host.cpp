@@ -404,3 +404,395 @@ TEST_F(HostFixture, TwoViewsInterleavedKeepTheirOwnPictures) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// The X11 host under Xvfb: two RandR monitors side by side, LEFT primary.
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "x11_capture.h"
+#include "x11_errors.h"
+#include "x11_monitors.h"
+#include "x11_view_host.h"
+
+namespace {
+
+// An Xvfb of its own for this test binary, started on first use.
+struct XSERVER {
+    pid_t pid = -1;
+    std::string name;
+    std::string error;
+};
+
+pid_t StartXvfb(const std::vector<std::string>& extra, std::string* name) {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-noreset", "-nolisten",
+                                         "tcp", "-screen", "0", "2048x768x24"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 2);
+        execvp("Xvfb", argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    char number[32] = "";
+    size_t got = 0;
+    pollfd p = {fds[0], POLLIN, 0};
+    while (got < sizeof number - 1 && poll(&p, 1, 10000) > 0) {
+        const ssize_t n = read(fds[0], number + got, sizeof number - 1 - got);
+        if (n <= 0) break;
+        got += size_t(n);
+        if (memchr(number, '\n', got)) break;
+    }
+    close(fds[0]);
+    number[got] = '\0';
+    if (!got) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return -1;
+    }
+    *name = ":" + std::to_string(atoi(number));
+    return pid;
+}
+
+XSERVER& Server() {
+    static XSERVER server;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        server.pid = StartXvfb({}, &server.name);
+        if (server.pid < 0) {
+            server.error = "Xvfb could not be started";
+            return server;
+        }
+        const std::string d = "DISPLAY=" + server.name + " ";
+        if (system((d + "xrandr --setmonitor '*LEFT' 1024/270x768/203+0+0 screen").c_str()) != 0 ||
+            system((d + "xrandr --setmonitor RIGHT 1024/270x768/203+1024+0 none").c_str()) != 0) {
+            server.error = "xrandr --setmonitor failed";
+        }
+        atexit([] {
+            if (Server().pid > 0) kill(Server().pid, SIGTERM);
+        });
+    }
+    return server;
+}
+
+#define REQUIRE_X()                                                                       \
+    do {                                                                                  \
+        XSERVER& s_ = Server();                                                           \
+        if (s_.pid < 0 || !s_.error.empty()) {                                            \
+            if (RunningInCI()) FAIL() << "no X server: " << s_.error;                     \
+            GTEST_SKIP() << "no X server: " << s_.error;                                  \
+        }                                                                                 \
+    } while (0)
+
+struct X11Fixture : testing::Test {
+    Display* display = nullptr;
+    X11SESSION session;
+    void SetUp() override {
+        REQUIRE_X();
+        display = XOpenDisplay(Server().name.c_str());
+        ASSERT_NE(display, nullptr);
+        session.display = display;
+        session.monitors = ListMonitors(display);
+    }
+    void TearDown() override {
+        if (display) XCloseDisplay(display);
+    }
+    void Fill(Drawable d, unsigned long pixel, int x, int y, int w, int h) {
+        GC gc = XCreateGC(display, d, 0, nullptr);
+        XSetForeground(display, gc, pixel);
+        XFillRectangle(display, d, gc, x, y, unsigned(w), unsigned(h));
+        XFreeGC(display, gc);
+        XSync(display, False);
+    }
+    Window Child(int x, int y, int w, int h) {
+        Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, unsigned(w),
+                                            unsigned(h), 0, 0, 0);
+        XSync(display, False);
+        return window;
+    }
+    // The first pixel of the bottom row and of the top row of a capture.
+    static uint32_t PixelAt(const uint8_t* rgba, uint32_t wide, uint32_t row, uint32_t x) {
+        const uint8_t* p = rgba + (size_t(row) * wide + x) * 4;
+        return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
+    }
+};
+
+TEST_F(X11Fixture, MonitorsComeInTheServersOrderWithThePrimaryAsMain) {
+    ASSERT_EQ(session.monitors.size(), 2u);
+    EXPECT_EQ(session.monitors[0].name, "LEFT");
+    EXPECT_EQ(session.monitors[1].name, "RIGHT");
+    EXPECT_EQ(session.monitors[1].x, 1024);
+    EXPECT_EQ(MainMonitorIndex(session.monitors), 0);
+    EXPECT_EQ(MonitorUnder(session.monitors, 1000, 0, 100, 100), 0);
+    EXPECT_EQ(MonitorUnder(session.monitors, 1100, 0, 100, 100), 1);
+    EXPECT_EQ(MonitorUnder(session.monitors, 5000, 5000, 1, 1), 0);
+}
+
+TEST_F(X11Fixture, RootCaptureReadsEachMonitorBottomRowFirst) {
+    const Window root = DefaultRootWindow(display);
+    Fill(root, 0xff0000, 0, 0, 1024, 384);     // LEFT, top half red
+    Fill(root, 0x00ff00, 0, 384, 1024, 384);   // LEFT, bottom half green
+    Fill(root, 0x0000ff, 1024, 0, 1024, 768);  // RIGHT, blue
+    X11VIEWHOST host;
+    std::string error;
+    ASSERT_TRUE(CreateViewHost(&session, Child(10, 10, 100, 100), &host, &error)) << error;
+    HOSTPLATFORM platform = X11HostPlatform(&host);
+    uint8_t* rgba = nullptr;
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(platform.ReadScreen(platform.context, 0, &rgba, &w, &h));
+    EXPECT_EQ(w, 1024u);
+    EXPECT_EQ(h, 768u);
+    EXPECT_EQ(PixelAt(rgba, w, 0, 0), 0x00ff00u);
+    EXPECT_EQ(PixelAt(rgba, w, h - 1, 0), 0xff0000u);
+    EXPECT_EQ(rgba[3], 255);
+    free(rgba);
+    ASSERT_TRUE(platform.ReadScreen(platform.context, 1, &rgba, &w, &h));
+    EXPECT_EQ(PixelAt(rgba, w, 0, 0), 0x0000ffu);
+    free(rgba);
+    EXPECT_FALSE(platform.ReadScreen(platform.context, 2, &rgba, &w, &h));
+    session.grabsAllowed = false;  // the user refused screen grabs
+    EXPECT_FALSE(platform.ReadScreen(platform.context, 0, &rgba, &w, &h));
+    DestroyViewHost(&host);
+}
+
+TEST_F(X11Fixture, ScreenshotPropertyWinsAndARootSizedOneIsCropped) {
+    const Window window = Child(1100, 10, 100, 100);
+    const int depth = DefaultDepth(display, DefaultScreen(display));
+    const Atom property = XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False);
+    auto setShot = [&](Pixmap pixmap) {
+        XChangeProperty(display, window, property, XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&pixmap), 1);
+        XSync(display, False);
+    };
+    X11VIEWHOST host;
+    std::string error;
+    ASSERT_TRUE(CreateViewHost(&session, window, &host, &error)) << error;
+    HOSTPLATFORM platform = X11HostPlatform(&host);
+    uint8_t* rgba = nullptr;
+    uint32_t w = 0, h = 0;
+
+    const Pixmap monitorShot = XCreatePixmap(display, window, 1024, 768, unsigned(depth));
+    Fill(monitorShot, 0xffff00, 0, 0, 1024, 768);
+    setShot(monitorShot);
+    ASSERT_TRUE(platform.ReadScreen(platform.context, 1, &rgba, &w, &h));
+    EXPECT_EQ(PixelAt(rgba, w, 0, 0), 0xffff00u);
+    free(rgba);
+
+    const Pixmap rootShot = XCreatePixmap(display, window, 2048, 768, unsigned(depth));
+    Fill(rootShot, 0xff00ff, 0, 0, 1024, 768);
+    Fill(rootShot, 0x00ffff, 1024, 0, 1024, 768);
+    setShot(rootShot);
+    ASSERT_TRUE(platform.ReadScreen(platform.context, 1, &rgba, &w, &h));
+    EXPECT_EQ(w, 1024u);
+    EXPECT_EQ(PixelAt(rgba, w, 0, 0), 0x00ffffu);
+    free(rgba);
+
+    XFreePixmap(display, rootShot);  // a pixmap that went away reads as nothing
+    XSync(display, False);
+    EXPECT_FALSE(platform.ReadScreen(platform.context, 1, &rgba, &w, &h));
+    XFreePixmap(display, monitorShot);
+    DestroyViewHost(&host);
+}
+
+TEST(X11Convert, SixteenBitPixelsWidenThroughTheMasks) {
+    Visual visual;
+    memset(&visual, 0, sizeof visual);
+    visual.c_class = TrueColor;
+    visual.red_mask = 0xf800;
+    visual.green_mask = 0x07e0;
+    visual.blue_mask = 0x001f;
+    uint16_t pixels[2] = {0xf800, 0x07ff};  // top row: red; bottom row: cyan
+    XImage image;
+    memset(&image, 0, sizeof image);
+    image.width = 1;
+    image.height = 2;
+    image.format = ZPixmap;
+    image.data = reinterpret_cast<char*>(pixels);
+    image.byte_order = LSBFirst;
+    image.bitmap_unit = 16;
+    image.bitmap_bit_order = LSBFirst;
+    image.bitmap_pad = 16;
+    image.depth = 16;
+    image.bytes_per_line = 2;
+    image.bits_per_pixel = 16;
+    image.red_mask = visual.red_mask;
+    image.green_mask = visual.green_mask;
+    image.blue_mask = visual.blue_mask;
+    ASSERT_TRUE(XInitImage(&image));
+    uint8_t* rgba = nullptr;
+    ASSERT_TRUE(ConvertXImage(&image, &visual, &rgba));
+    const uint8_t expected[8] = {0, 255, 255, 255, 255, 0, 0, 255};
+    EXPECT_EQ(memcmp(rgba, expected, 8), 0);
+    free(rgba);
+    visual.c_class = PseudoColor;
+    EXPECT_FALSE(ConvertXImage(&image, &visual, &rgba));
+}
+
+// The real executable: started on a display, its stderr kept.
+struct RUN {
+    pid_t pid = -1;
+    int errFd = -1;
+};
+
+RUN StartKindora(const std::string& display, const std::vector<std::string>& args,
+                 const std::string& configHome = "") {
+    RUN run;
+    int fds[2];
+    if (pipe(fds) != 0) return run;
+    run.pid = fork();
+    if (run.pid == 0) {
+        dup2(fds[1], 2);
+        close(fds[0]);
+        if (display.empty()) {
+            unsetenv("DISPLAY");
+        } else {
+            setenv("DISPLAY", display.c_str(), 1);
+        }
+        unsetenv("XSCREENSAVER_WINDOW");
+        if (!configHome.empty()) setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        std::string exe = std::string(KINDORA_BINARY_DIR) + "/apps/kindora";
+        std::vector<std::string> all = {exe};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    run.errFd = fds[0];
+    return run;
+}
+
+// Waits up to `seconds` for the process; -1 when it is still running.
+int WaitFor(const RUN& run, double seconds, std::string* err) {
+    int status = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    pid_t done = 0;
+    while ((done = waitpid(run.pid, &status, WNOHANG)) == 0 &&
+           std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (done == 0) {
+        kill(run.pid, SIGKILL);
+        waitpid(run.pid, &status, 0);
+        close(run.errFd);
+        return -1;
+    }
+    char buffer[4096];
+    ssize_t n = 0;
+    fcntl(run.errFd, F_SETFL, O_NONBLOCK);
+    while ((n = read(run.errFd, buffer, sizeof buffer)) > 0) err->append(buffer, size_t(n));
+    close(run.errFd);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
+
+std::string ConfigHome() {
+    const fs::path dir = fs::path(testing::TempDir()) / ("kindora-x11-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    return dir.string();
+}
+
+std::string Hex(Window w) {
+    char text[32];
+    snprintf(text, sizeof text, "0x%lx", w);
+    return text;
+}
+
+TEST_F(X11Fixture, DrawsIntoTheGivenWindow) {
+    Fill(DefaultRootWindow(display), 0xc08040, 0, 0, 2048, 768);
+    const Window window = Child(100, 100, 600, 400);
+    XMapWindow(display, window);
+    XSync(display, False);
+    RUN run = StartKindora(Server().name, {"--window-id", Hex(window)}, ConfigHome());
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    // The window shows its monitor as captured: the root's colour around the
+    // black of the window itself.
+    XImage* image = XGetImage(display, window, 0, 0, 600, 400, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    int coloured = 0;
+    for (int y = 0; y < 400; y += 20) {
+        for (int x = 0; x < 600; x += 20) coloured += (XGetPixel(image, x, y) & 0xffffff) != 0;
+    }
+    XDestroyImage(image);
+    EXPECT_GT(coloured, 300) << "the window stayed black";
+    kill(run.pid, SIGTERM);
+    std::string err;
+    EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
+    EXPECT_EQ(err, "");
+    XDestroyWindow(display, window);
+}
+
+TEST_F(X11Fixture, SigtermEndsItQuietlyDuringSetUpAndWhileRunning) {
+    const Window window = Child(0, 0, 1024, 768);
+    XMapWindow(display, window);
+    XSync(display, False);
+    for (int delayMs : {10, 30, 80, 200, 1500}) {
+        RUN run = StartKindora(Server().name, {"--root", "--window-id", Hex(window)}, ConfigHome());
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        kill(run.pid, SIGTERM);
+        std::string err;
+        EXPECT_EQ(WaitFor(run, 1.0, &err), 0) << "after " << delayMs << " ms";
+        EXPECT_EQ(err, "") << "after " << delayMs << " ms";
+    }
+    XDestroyWindow(display, window);
+}
+
+TEST_F(X11Fixture, WindowDestroyedUnderItEndsItWithAtMostOneLine) {
+    const Window window = Child(0, 0, 800, 600);
+    XMapWindow(display, window);
+    XSync(display, False);
+    RUN run = StartKindora(Server().name, {"--window-id", Hex(window)}, ConfigHome());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    XDestroyWindow(display, window);
+    XSync(display, False);
+    std::string err;
+    EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
+    EXPECT_LE(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST(KindoraCommand, UsageNoDisplayAndNoGLX) {
+    std::string err;
+    EXPECT_EQ(WaitFor(StartKindora("", {"--bogus"}), 5.0, &err), 2);
+    EXPECT_NE(err.find("usage: kindora"), std::string::npos);
+    err.clear();
+    EXPECT_EQ(WaitFor(StartKindora("", {"--window-id", "zebra"}), 5.0, &err), 2);
+    err.clear();
+    EXPECT_EQ(WaitFor(StartKindora(":9999", {}), 5.0, &err), 1);
+    EXPECT_NE(err.find("kindora-render"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+
+    std::string name;
+    const pid_t server = StartXvfb({"-extension", "GLX"}, &name);
+    if (server < 0) {
+        if (RunningInCI()) FAIL() << "Xvfb could not be started";
+        GTEST_SKIP() << "Xvfb could not be started";
+    }
+    err.clear();
+    EXPECT_EQ(WaitFor(StartKindora(name, {}), 5.0, &err), 1);
+    EXPECT_NE(err.find("GLX"), std::string::npos) << err;
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+}
+
+}  // namespace

@@ -8,18 +8,19 @@ namespace {
 
 const char* programName = "kindora";
 volatile const int* stopFlag = nullptr;
-bool trapping = false;
 int trappedErrors = 0;
+XErrorHandler handlerBeforeTrap = nullptr;
 
 bool Stopping() {
     return stopFlag && *stopFlag;
 }
 
+int CountXError(Display*, XErrorEvent*) {
+    ++trappedErrors;
+    return 0;
+}
+
 int OnXError(Display* display, XErrorEvent* event) {
-    if (trapping) {
-        ++trappedErrors;
-        return 0;
-    }
     if (!Stopping()) {
         char text[128] = "";
         XGetErrorText(display, event->error_code, text, sizeof text);
@@ -45,12 +46,12 @@ void InstallQuietXErrorHandlers(const char* program, volatile const int* stopReq
 
 void TrapXErrors(Display* display) {
     XSync(display, False);
-    trapping = true;
     trappedErrors = 0;
+    handlerBeforeTrap = XSetErrorHandler(CountXError);
 }
 
 bool UntrapXErrors(Display* display) {
     XSync(display, False);
-    trapping = false;
+    XSetErrorHandler(handlerBeforeTrap);
     return trappedErrors != 0;
 }

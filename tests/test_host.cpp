@@ -707,6 +707,24 @@ int WaitFor(const RUN& run, double seconds, std::string* err) {
     return WEXITSTATUS(status);
 }
 
+// Waits until the process catches SIGTERM, so that a test's signal lands
+// in the saver and not in the loading of its libraries.
+bool WaitUntilCatchingSigterm(pid_t pid) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/status";
+    for (int i = 0; i < 2000; ++i) {
+        std::ifstream status(path);
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("SigCgt:", 0) == 0 &&
+                (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
 std::string ConfigHome() {
     const fs::path dir = fs::path(testing::TempDir()) / ("kindora-x11-" + std::to_string(getpid()));
     fs::create_directories(dir);
@@ -747,8 +765,9 @@ TEST_F(X11Fixture, SigtermEndsItQuietlyDuringSetUpAndWhileRunning) {
     const Window window = Child(0, 0, 1024, 768);
     XMapWindow(display, window);
     XSync(display, False);
-    for (int delayMs : {10, 30, 80, 200, 1500}) {
+    for (int delayMs : {0, 5, 20, 50, 100, 200, 400, 1500}) {
         RUN run = StartKindora(Server().name, {"--root", "--window-id", Hex(window)}, ConfigHome());
+        ASSERT_TRUE(WaitUntilCatchingSigterm(run.pid));
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         kill(run.pid, SIGTERM);
         std::string err;

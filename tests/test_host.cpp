@@ -363,6 +363,19 @@ TEST_F(HostFixture, MissingPackStopsSetUpButTheViewKeepsTicking) {
     EXPECT_GT(view.ssMain->totalTime, 0.0);
 }
 
+TEST_F(HostFixture, ViewsOfOneScreenSetUpInOneSecondBurnAlike) {
+    host.clock = 1234.25;
+    ASSERT_TRUE(Create(Settings(0)));
+    Start();
+    KindoraView second;  // the same second gives the same fire
+    ASSERT_TRUE(second.initWithFrame(Frame(0, 0, kW, kH), false, HeadlessHostPlatform(&host)));
+    second.startAnimation();
+    second.animateOneFrame();
+    const size_t cells = size_t(view.ssMain->fire->width) * view.ssMain->fire->width;
+    EXPECT_EQ(memcmp(view.ssMain->fire->coolMap, second.ssMain->fire->coolMap, cells), 0);
+    second.dealloc();
+}
+
 TEST_F(HostFixture, NoStoreGivesTheDefaults) {
     host.storeOpens = false;
     ASSERT_TRUE(Create(Settings(2)));
@@ -396,6 +409,9 @@ TEST_F(HostFixture, TwoViewsInterleavedKeepTheirOwnPictures) {
     const std::vector<unsigned char> rightPixel = ReadPixels(kW / 2, kH / 2, 1, 1);
     EXPECT_GT(left[0], left[2]);
     EXPECT_GT(rightPixel[2], rightPixel[0]);
+    // Started in the same second, the two monitors still burn differently.
+    const size_t cells = size_t(view.ssMain->fire->width) * view.ssMain->fire->width;
+    EXPECT_NE(memcmp(view.ssMain->fire->coolMap, right.ssMain->fire->coolMap, cells), 0);
     right.dealloc();  // deletes its textures in its own context
     host.clock += 1.0 / 60.0;
     view.animateOneFrame();

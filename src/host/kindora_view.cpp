@@ -208,7 +208,10 @@ void KindoraView::HandBackgroundToMain() {
 
 bool KindoraView::mainSetup() {
     const HOSTRECT area = bounds();
-    srand(uint32_t(int64_t(Now())));
+    // The time in whole seconds, moved on by the screen's number: the views
+    // of several monitors start in the same second, often in processes of
+    // their own, and would otherwise burn in step.
+    srand(uint32_t(int64_t(Now())) + uint32_t(windowScreen()));
     if (ssMain) {
         ssMain->Cleanup();
         delete ssMain;

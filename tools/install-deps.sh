@@ -4,11 +4,11 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-  libx11-dev libxrandr-dev
+  libx11-dev libxrandr-dev libxinerama-dev
   libjpeg62-turbo-dev libpng-dev libgif-dev
   libglib2.0-dev libgtk-3-dev
   libgtest-dev googletest libbenchmark-dev
-  xvfb xauth
+  xvfb xauth x11-xserver-utils
 )
 missing=()
 for p in "${packages[@]}"; do

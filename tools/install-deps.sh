@@ -8,7 +8,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libgif-dev
   libglib2.0-dev libgtk-3-dev
   libgtest-dev googletest libbenchmark-dev
-  xvfb xauth x11-xserver-utils
+  xvfb xauth x11-xserver-utils x11-utils x11-apps imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -793,6 +793,43 @@ TEST_F(X11Fixture, SigtermEndsItQuietlyDuringSetUpAndWhileRunning) {
     XDestroyWindow(display, window);
 }
 
+TEST_F(X11Fixture, SigintAndAPauseWithSigstop) {
+    const Window window = Child(0, 0, 1024, 768);
+    XMapWindow(display, window);
+    XSync(display, False);
+    RUN run = StartKindora(Server().name, {"--window-id", Hex(window)}, ConfigHome());
+    ASSERT_TRUE(WaitUntilCatchingSigterm(run.pid));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Paused as MATE pauses a saver, then let go: it carries on and still
+    // answers the next signal at once.
+    kill(run.pid, SIGSTOP);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    kill(run.pid, SIGCONT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::string err;
+    EXPECT_EQ(waitpid(run.pid, nullptr, WNOHANG), 0);
+    kill(run.pid, SIGINT);
+    EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
+    EXPECT_EQ(err, "");
+    XDestroyWindow(display, window);
+}
+
+TEST(KindoraCommand, ServerKilledUnderItEndsIt) {
+    std::string name;
+    const pid_t server = StartXvfb({}, &name);
+    if (server < 0) {
+        if (RunningInCI()) FAIL() << "Xvfb could not be started";
+        GTEST_SKIP() << "Xvfb could not be started";
+    }
+    RUN run = StartKindora(name, {"--window", "640x400"}, ConfigHome());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(server, SIGKILL);
+    waitpid(server, nullptr, 0);
+    std::string err;
+    EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
+    EXPECT_LE(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
 TEST_F(X11Fixture, WindowDestroyedUnderItEndsItWithAtMostOneLine) {
     const Window window = Child(0, 0, 800, 600);
     XMapWindow(display, window);

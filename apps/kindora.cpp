@@ -118,9 +118,14 @@ bool ParseOptions(int argc, char** argv, OPTIONS* o) {
 }
 
 volatile sig_atomic_t stopRequested = 0;
+// Set while a long step runs that the loop cannot look in on (start-up, a
+// view's set-up): a stop then ends the process at once, since nothing is
+// left half-written that the system would not clean up.
+volatile sig_atomic_t settingUp = 1;
 int wakePipe[2] = {-1, -1};
 
 void OnStopSignal(int) {
+    if (settingUp) _exit(0);
     stopRequested = 1;
     if (wakePipe[1] >= 0) {
         const char byte = 1;
@@ -390,7 +395,11 @@ bool Saver::HandleEvents() {
 void Saver::TickViews() {
     for (auto& v : views) {
         if (stopRequested) return;
-        if (v->view.animating) v->view.animateOneFrame();
+        if (!v->view.animating) continue;
+        settingUp = !v->view.initialized;
+        v->view.animateOneFrame();
+        settingUp = 0;
+        if (stopRequested) return;
     }
     XFlush(display);
 }
@@ -399,6 +408,7 @@ int Saver::Run() {
     for (auto& v : views) {
         v->view.startAnimation();
     }
+    settingUp = 0;
     const int xfd = ConnectionNumber(display);
     double deadline = MonotonicNow();
     while (!stopRequested) {

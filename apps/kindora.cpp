@@ -9,6 +9,7 @@
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 
 #include "kindora_view.h"
 #include "picture_decode.h"
+#include "programs_list.h"
 #include "x11_errors.h"
 #include "x11_monitors.h"
 #include "x11_view_host.h"
@@ -44,12 +46,13 @@ struct OPTIONS {
     bool preview = false;
     bool help = false;
     bool version = false;
+    int registration = 0;  // 1: --register, -1: --unregister
 };
 
 void Usage(FILE* out) {
     fprintf(out,
             "usage: kindora [--root | --window-id ID | --window [WxH]] [--preview]\n"
-            "       kindora --help | --version\n"
+            "       kindora --register | --unregister | --help | --version\n"
             "\n"
             "Burns away the picture the screen shows.\n"
             "  (no option)       full screen on every monitor; a key, a click or moving\n"
@@ -59,6 +62,8 @@ void Usage(FILE* out) {
             "  --window-id ID    draw into the X window ID (hex 0x... or decimal)\n"
             "  --window [WxH]    an ordinary window, 1280x720 unless given\n"
             "  --preview         draw as the small preview does\n"
+            "  --register        add Kindora to XScreenSaver's list in ~/.xscreensaver\n"
+            "  --unregister      take it out again\n"
             "Settings: kindora-settings. Without a display: kindora-render.\n");
 }
 
@@ -93,6 +98,8 @@ bool ParseOptions(int argc, char** argv, OPTIONS* o) {
             o->help = true;
         } else if (a == "-version") {
             o->version = true;
+        } else if (a == "-register" || a == "-unregister") {
+            o->registration = a == "-register" ? 1 : -1;
         } else if (a == "-preview") {
             o->preview = true;
         } else if (a == "-root") {
@@ -447,6 +454,48 @@ void Saver::Stop() {
     XSync(display, False);
 }
 
+// The programs entry that runs this executable: by name when it is the
+// hack XScreenSaver finds on its own path, else by its full path.
+bool HackEntry(std::string* entry, std::string* why) {
+    char exe[4096];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) {
+        *why = "cannot tell where this program lies";
+        return false;
+    }
+    exe[n] = '\0';
+    std::string command = exe;
+    if (command == "/usr/libexec/xscreensaver/kindora") command = "kindora";
+    if (command.find_first_of(" \t\n\"'\\$") != std::string::npos) {
+        *why = "its path holds blanks or quotes, which XScreenSaver's list cannot hold: " + command;
+        return false;
+    }
+    *entry = "GL: " + command + " --root";
+    return true;
+}
+
+int Register(bool add) {
+    const char* home = getenv("HOME");
+    if (!home || home[0] != '/') {
+        const passwd* user = getpwuid(getuid());
+        home = user ? user->pw_dir : nullptr;
+    }
+    if (!home) {
+        fprintf(stderr, "%s: no home folder to find ~/.xscreensaver in\n", kProgram);
+        return 1;
+    }
+    std::string entry, message;
+    if (add && !HackEntry(&entry, &message)) {
+        fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
+        return 1;
+    }
+    const bool done = EditUserProgramsList(std::string(home) + "/.xscreensaver",
+                                           "/etc/X11/app-defaults/XScreenSaver", entry, add,
+                                           &message);
+    fprintf(done ? stdout : stderr, "%s: %s\n", kProgram, message.c_str());
+    return done ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -465,6 +514,7 @@ int main(int argc, char** argv) {
         printf("kindora %s\n", kVersion);
         return 0;
     }
+    if (o.registration) return Register(o.registration > 0);
     // Hosts such as xsecurelock and MATE's hand over their window only
     // through the environment.
     if (o.mode == Mode::kStandalone && getenv("XSCREENSAVER_WINDOW")) o.mode = Mode::kRoot;

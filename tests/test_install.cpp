@@ -1,0 +1,172 @@
+// Installing Kindora: its entry in XScreenSaver's programs list.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "programs_list.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kEntry = "GL: kindora --root";
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+fs::path Data(const char* name) {
+    return fs::path(KINDORA_TEST_DATA) / "xscreensaver" / name;
+}
+
+std::vector<std::string> Programs(const std::string& text) {
+    PROGRAMSRESOURCE r;
+    EXPECT_TRUE(FindProgramsResource(text, &r));
+    return r.found ? SplitPrograms(r.value) : std::vector<std::string>();
+}
+
+TEST(ProgramsList, ReadsTheRealFiles) {
+    const std::vector<std::string> system = Programs(Slurp(Data("system-6.06")));
+    ASSERT_GT(system.size(), 200u);
+    EXPECT_EQ(system.front(), "maze --root");
+    EXPECT_EQ(system.back().substr(0, 3), "GL:");
+    const std::vector<std::string> written = Programs(Slurp(Data("written-by-settings")));
+    EXPECT_EQ(written.size(), system.size());
+    const std::vector<std::string> hand = Programs(Slurp(Data("hand-edited")));
+    ASSERT_EQ(hand.size(), 4u);
+    EXPECT_EQ(hand[0], "- \"Old Maze\"\tmaze --root");
+}
+
+TEST(ProgramsList, TellsKindorasEntriesApart) {
+    for (const char* yes : {"kindora --root", "GL: kindora --root", "-  GL: \"Kindora\" kindora",
+                            "GL: default: /usr/libexec/xscreensaver/kindora --root",
+                            "\tGL:\t\t\t\tkindora --root --fire-res 2"}) {
+        EXPECT_TRUE(EntryRunsKindora(yes)) << yes;
+    }
+    for (const char* no : {"maze --root", "GL: \"kindora\" maze --root", "kindora-render",
+                           "GL: /opt/kindora/bin/kindorax", "\"unclosed kindora", ""}) {
+        EXPECT_FALSE(EntryRunsKindora(no)) << no;
+    }
+}
+
+// Added once to each real file, with every other line kept; taken out again
+// it gives back the list as it was.
+TEST(ProgramsList, AddAndRemoveKeepEverythingElse) {
+    const std::string system = Slurp(Data("system-6.06"));
+    for (const char* name : {"written-by-settings"}) {
+        const std::string before = Slurp(Data(name));
+        std::string added, again, removed;
+        ASSERT_EQ(ChangeProgramsList(before, system, kEntry, true, &added), ListChange::kAdded);
+        std::vector<std::string> list = Programs(added);
+        std::vector<std::string> old = Programs(before);
+        ASSERT_EQ(list.size(), old.size() + 1) << name;
+        EXPECT_EQ(list.back(), kEntry);
+        EXPECT_TRUE(std::equal(old.begin(), old.end(), list.begin()));
+        PROGRAMSRESOURCE a, b;
+        FindProgramsResource(added, &a);
+        FindProgramsResource(before, &b);
+        EXPECT_EQ(added.substr(0, a.begin), before.substr(0, b.begin));
+        EXPECT_EQ(added.substr(a.end), before.substr(b.end));
+        EXPECT_EQ(ChangeProgramsList(added, system, kEntry, true, &again), ListChange::kUnchanged);
+        ASSERT_EQ(ChangeProgramsList(added, system, kEntry, false, &removed),
+                  ListChange::kRemoved);
+        EXPECT_EQ(Programs(removed), old);
+    }
+}
+
+// The hand-edited file lists its own Kindora: adding leaves it be, removing
+// takes it out with nothing else.
+TEST(ProgramsList, AnEntryOfTheUsersOwnCounts) {
+    const std::string before = Slurp(Data("hand-edited"));
+    std::string result;
+    EXPECT_EQ(ChangeProgramsList(before, "", kEntry, true, &result), ListChange::kUnchanged);
+    ASSERT_EQ(ChangeProgramsList(before, "", kEntry, false, &result), ListChange::kRemoved);
+    std::vector<std::string> expected = Programs(before);
+    expected.erase(expected.begin() + 1);
+    EXPECT_EQ(Programs(result), expected);
+    EXPECT_EQ(result.rfind("! My own settings", 0), 0u);
+    EXPECT_NE(result.find("! a trailing note\npointerHysteresis:  10\n"), std::string::npos);
+}
+
+TEST(ProgramsList, AFileWithoutAListGetsTheSystemsListFirst) {
+    const std::string system = Slurp(Data("system-6.06"));
+    std::string result;
+    ASSERT_EQ(ChangeProgramsList("timeout:\t0:05:00", system, kEntry, true, &result),
+              ListChange::kAdded);
+    EXPECT_EQ(result.rfind("timeout:\t0:05:00\nprograms:", 0), 0u);
+    const std::vector<std::string> list = Programs(result);
+    EXPECT_EQ(list.size(), Programs(system).size() + 1);
+    EXPECT_EQ(list.back(), kEntry);
+    EXPECT_EQ(ChangeProgramsList("timeout:\t0:05:00\n", system, kEntry, false, &result),
+              ListChange::kUnchanged);
+}
+
+TEST(ProgramsList, RefusesWhatItCannotEditSafely) {
+    std::string result = "untouched";
+    const std::string twice = "programs: maze --root\nprograms: qix --root\n";
+    EXPECT_EQ(ChangeProgramsList(twice, "", kEntry, true, &result), ListChange::kUnparsable);
+    EXPECT_EQ(ChangeProgramsList(std::string("programs: a\0b", 13), "", kEntry, true, &result),
+              ListChange::kUnparsable);
+    EXPECT_EQ(result, "untouched");
+}
+
+struct HomeFixture : testing::Test {
+    fs::path home;
+    void SetUp() override {
+        home = fs::path(testing::TempDir()) / ("kindora-home-" + std::to_string(getpid()));
+        fs::remove_all(home);
+        fs::create_directories(home);
+    }
+    void TearDown() override { fs::remove_all(home); }
+};
+
+TEST_F(HomeFixture, EditOnDiskKeepsTheModeABackupAndFollowsALink) {
+    const fs::path real = home / "dotfiles" / "xscreensaver";
+    fs::create_directories(real.parent_path());
+    fs::copy_file(Data("written-by-settings"), real);
+    chmod(real.c_str(), 0600);
+    const fs::path user = home / ".xscreensaver";
+    fs::create_symlink(real, user);
+    std::string message;
+    ASSERT_TRUE(EditUserProgramsList(user, Data("system-6.06"), kEntry, true, &message))
+        << message;
+    EXPECT_TRUE(fs::is_symlink(user));
+    EXPECT_EQ(Programs(Slurp(real)).back(), kEntry);
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(Slurp(real.string() + ".kindora-backup"), Slurp(Data("written-by-settings")));
+    const std::string after = Slurp(real);
+    ASSERT_TRUE(EditUserProgramsList(user, Data("system-6.06"), kEntry, true, &message));
+    EXPECT_EQ(Slurp(real), after);  // a second time changes nothing
+}
+
+TEST_F(HomeFixture, NothingChangesWhenTheFileCannotBeParsedOrWritten) {
+    const fs::path user = home / ".xscreensaver";
+    const std::string twice = "programs: maze --root\nprograms: qix --root\n";
+    std::ofstream(user) << twice;
+    std::string message;
+    EXPECT_FALSE(EditUserProgramsList(user, Data("system-6.06"), kEntry, true, &message));
+    EXPECT_EQ(Slurp(user), twice);
+    EXPECT_FALSE(fs::exists(user.string() + ".kindora-backup"));
+    if (geteuid() != 0) {  // root writes into read-only folders anyway
+        fs::remove(user);
+        chmod(home.c_str(), 0500);
+        EXPECT_FALSE(EditUserProgramsList(user, Data("system-6.06"), kEntry, true, &message));
+        chmod(home.c_str(), 0700);
+        EXPECT_FALSE(fs::exists(user));
+    }
+    fs::create_directory(home / "folder");
+    EXPECT_FALSE(EditUserProgramsList(home / "folder", Data("system-6.06"), kEntry, true,
+                                      &message));
+}
+
+}  // namespace

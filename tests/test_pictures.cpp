@@ -1113,7 +1113,8 @@ TEST_F(FolderLoad, BackgroundHelperNamesTheFailure) {
     WriteBytes(dir / "bad.jpg", {'B', 'M', 0, 0});
     BackgroundPicture bad;
     EXPECT_FALSE(LoadBackgroundFile((dir / "bad.jpg").c_str(), 1, 1, &bad));
-    EXPECT_EQ(std::string(bad.reason.text), dir / "bad.jpg: not a JPEG, PNG or GIF picture");
+    EXPECT_EQ(std::string(bad.reason.text),
+              dir / "bad.jpg: not a JPEG, PNG, GIF, WebP or SVG picture");
     EXPECT_EQ(bad.fireCopy, nullptr);
 }
 

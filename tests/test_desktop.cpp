@@ -305,6 +305,60 @@ TEST(Parse, GrabDesktopImages) {
     }
 }
 
+// Every parser over damaged copies of real-looking files: cut short, bytes
+// swapped for the characters the formats care about, slices doubled. None
+// may crash or read out of bounds (the sanitizer build checks every read).
+TEST(Parse, DamagedTextNeverBreaksTheParsers) {
+    const std::vector<std::string> seeds = {
+        XfceChannel(XfceProperty("monitorDP-1", "workspace0", "/a&amp;b.jpg")),
+        "<?xml version='1.0'?><!-- x --><background><static><file><size width='1' "
+        "height='2'>/a.svg</size></file></static><![CDATA[x]]></background>",
+        "[Containments][1]\nlastScreen=0\n[Containments][1][Wallpaper][org.kde.image][General]\n"
+        "Image=file:///a\\x41\\s.jpg\n",
+        "#!/bin/sh\nfeh --no-fehbg --bg-fill '/a b'\\''c.jpg' \"/d\\\"e\" \\\n/f\n",
+        "[xin_-1]\nfile=/n.jpg\n[Desktop]\nWallpaper=\"/q\\\"\"\n[*]\nwallpaper=/w\n",
+        "grabDesktopImages:\tFalse\\\n\n! c\nprograms: \\\n  x \\n\\\n",
+    };
+    const char kSpecial[] = "<>\"'&;#\\[]=/\n\t\0x$!:";
+    uint32_t seed = 12345;
+    const auto draw = [&seed](size_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return n ? size_t(seed >> 8) % n : 0;
+    };
+    std::string path;
+    bool allowed;
+    std::vector<std::string> words;
+    for (const std::string& original : seeds) {
+        for (int round = 0; round < 400; ++round) {
+            std::string text = original;
+            for (int edits = 1 + int(draw(4)); edits > 0; --edits) {
+                const size_t at = draw(text.size());
+                switch (draw(3)) {
+                    case 0:
+                        text.resize(at);
+                        break;
+                    case 1:
+                        if (at < text.size()) text[at] = kSpecial[draw(sizeof kSpecial - 1)];
+                        break;
+                    default:
+                        text.insert(at, text.substr(at, draw(40)));
+                }
+            }
+            for (int index : {0, 1, -1}) {
+                ParseXfceDesktopXml(text, Monitor(index, "DP-1"), &path);
+                ParsePlasmaAppletsrc(text, Monitor(index), &path);
+                ParseFehbg(text, Monitor(index), &path);
+                ParseNitrogenConfig(text, Monitor(index), &path);
+            }
+            ParseBackgroundSlideshow(text, &path);
+            ParsePcmanfmDesktopItems(text, &path);
+            ParsePcmanfmQtSettings(text, &path);
+            ParseGrabDesktopImages(text, &allowed);
+            SplitShellWords(text, &words);
+        }
+    }
+}
+
 // ---------------------------------------------------------------- files
 
 TEST_F(Desktop, XfceFileFollowsTheMonitor) {

@@ -134,6 +134,17 @@ TEST(Parse, XfceChoosesThisMonitorThenItsNumberThenAnyMonitor) {
         ASSERT_TRUE(ParseXfceDesktopXml(channel, c.monitor, &path)) << c.monitor.outputName;
         EXPECT_EQ(path, c.want) << c.monitor.outputName;
     }
+    // The workspace XFCE shows on all of them, when it says so.
+    std::string single = channel;
+    single.insert(single.find("<property name=\"screen0\""),
+                  "<property name=\"single-workspace-number\" type=\"int\" value=\"1\"/>");
+    std::string path;
+    ASSERT_TRUE(ParseXfceDesktopXml(single, Monitor(0, "DP-2"), &path));
+    EXPECT_EQ(path, "/dp2-ws0.jpg");  // the number alone does not count
+    single.insert(single.find("<property name=\"screen0\""),
+                  "<property name=\"single-workspace-mode\" type=\"bool\" value=\"true\"/>");
+    ASSERT_TRUE(ParseXfceDesktopXml(single, Monitor(0, "DP-2"), &path));
+    EXPECT_EQ(path, "/dp2-ws1.jpg");
 }
 
 TEST(Parse, XfceRefusesBrokenOrEmptyChannels) {

@@ -70,15 +70,12 @@ bool Contains(const std::vector<Store>& stores, Store store) {
     return false;
 }
 
-bool LookInFile(const std::string& path, std::string* text) {
-    return ReadStoreFile(path, text);
-}
-
 bool LookLxde(const DesktopPlace& place, const DesktopMonitor& monitor, std::string* value) {
     const std::string folder = place.configHome + "/pcmanfm/LXDE/";
     std::string text;
     for (int n : {monitor.index, 0}) {
-        if (n >= 0 && LookInFile(folder + "desktop-items-" + std::to_string(n) + ".conf", &text) &&
+        if (n >= 0 &&
+            ReadStoreFile(folder + "desktop-items-" + std::to_string(n) + ".conf", &text) &&
             ParsePcmanfmDesktopItems(text, value)) {
             return true;
         }
@@ -106,21 +103,21 @@ bool LookStore(Store store, bool current, const DesktopPlace& place, const Deskt
     std::string text;
     switch (store) {
         case Store::kXfce:
-            return LookInFile(config + "/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
-                              &text) &&
+            return ReadStoreFile(config + "/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml",
+                                 &text) &&
                    ParseXfceDesktopXml(text, monitor, value);
         case Store::kKde:
-            return LookInFile(config + "/plasma-org.kde.plasma.desktop-appletsrc", &text) &&
+            return ReadStoreFile(config + "/plasma-org.kde.plasma.desktop-appletsrc", &text) &&
                    ParsePlasmaAppletsrc(text, monitor, value);
         case Store::kLxqt:
-            return LookInFile(config + "/pcmanfm-qt/lxqt/settings.conf", &text) &&
+            return ReadStoreFile(config + "/pcmanfm-qt/lxqt/settings.conf", &text) &&
                    ParsePcmanfmQtSettings(text, value);
         case Store::kLxde:
             return LookLxde(place, monitor, value);
         case Store::kFeh:
-            return LookInFile(place.home + "/.fehbg", &text) && ParseFehbg(text, monitor, value);
+            return ReadStoreFile(place.home + "/.fehbg", &text) && ParseFehbg(text, monitor, value);
         case Store::kNitrogen:
-            return LookInFile(config + "/nitrogen/bg-saved.cfg", &text) &&
+            return ReadStoreFile(config + "/nitrogen/bg-saved.cfg", &text) &&
                    ParseNitrogenConfig(text, monitor, value);
         case Store::kGnome:
             return LookGnome(!current, value);

@@ -56,10 +56,22 @@ struct XfceImage {
     std::string value;
 };
 
+// The workspace whose picture XFCE shows on all of them, when it does.
+struct XfceShown {
+    bool single = false;
+    long number = 0;
+};
+
 void NoteXfceProperty(const std::vector<std::string>& path, const XmlItem& item,
-                      std::vector<XfceImage>* images) {
+                      std::vector<XfceImage>* images, XfceShown* shown) {
     const std::string* name = XmlAttribute(item, "name");
     const std::string* value = XmlAttribute(item, "value");
+    long number = 0;
+    if (path.size() == 1 && path[0] == "backdrop" && name && value) {
+        if (*name == "single-workspace-mode") shown->single = *value == "true";
+        if (*name == "single-workspace-number" && ParseNumber(*value, &number) && number >= 0)
+            shown->number = number;
+    }
     if (!name || !value || path.size() < 3 || path[0] != "backdrop" || path[1] != "screen0" ||
         !StartsWith(path[2], "monitor") || Trim(*value).empty()) {
         return;
@@ -85,6 +97,7 @@ bool ParseXfceDesktopXml(const std::string& text, const DesktopMonitor& monitor,
                          std::string* path) {
     std::vector<std::string> properties;  // names of the open property elements
     std::vector<XfceImage> images;
+    XfceShown shown;
     size_t pos = 0;
     XmlItem item;
     XmlStep step;
@@ -93,17 +106,20 @@ bool ParseXfceDesktopXml(const std::string& text, const DesktopMonitor& monitor,
         if (item.kind != XmlItem::kOpen && item.kind != XmlItem::kEmpty) continue;
         const std::string* name = XmlAttribute(item, "name");
         const bool property = item.name == "property" && name;
-        if (property) NoteXfceProperty(properties, item, &images);
+        if (property) NoteXfceProperty(properties, item, &images, &shown);
         if (item.kind == XmlItem::kOpen && item.name != "channel") {
             if (properties.size() >= kMaxXmlDepth) return false;
             properties.push_back(property ? *name : std::string());
         }
     }
     if (step == XmlStep::kBroken || images.empty()) return false;
+    const long shownWorkspace = shown.single ? shown.number : 0;
     const auto better = [&](const XfceImage& a, const XfceImage& b) {
         const int ra = XfceMonitorRank(a.monitor, monitor),
                   rb = XfceMonitorRank(b.monitor, monitor);
-        return ra != rb ? ra < rb : a.workspace < b.workspace;
+        if (ra != rb) return ra < rb;
+        const bool sa = a.workspace == shownWorkspace, sb = b.workspace == shownWorkspace;
+        return sa != sb ? sa : a.workspace < b.workspace;
     };
     *path = std::min_element(images.begin(), images.end(), better)->value;
     return true;

@@ -13,7 +13,9 @@
 
 // XFCE's xfconf channel xfce4-desktop.xml: the property
 // /backdrop/screen0/monitor<OUTPUT>/workspace<N>/last-image, then the older
-// monitor<index> form, then any monitor; workspace 0 before the others.
+// monitor<index> form, then any monitor; within one, the workspace shown on
+// all of them (single-workspace-mode) or else workspace 0 first, then the
+// lowest.
 bool ParseXfceDesktopXml(const std::string& text, const DesktopMonitor& monitor, std::string* path);
 
 // GNOME's background slideshow: the first <file> of a <static> element, else

@@ -21,7 +21,8 @@ bool SetTestGSettingsString(const char* schema, const char* key, const char* val
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     GSettingsSchema* found =
         source ? g_settings_schema_source_lookup(source, schema, TRUE) : nullptr;
-    if (!found || !OnMemoryBackend() || !g_settings_schema_has_key(found, key)) {
+    if (!found || !OnMemoryBackend() || !g_settings_schema_get_path(found) ||
+        !g_settings_schema_has_key(found, key)) {
         if (found) g_settings_schema_unref(found);
         return false;
     }

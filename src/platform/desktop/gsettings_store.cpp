@@ -9,7 +9,9 @@ bool ReadGSettingsString(const char* schema, const char* key, bool userSetOnly,
         source ? g_settings_schema_source_lookup(source, schema, TRUE) : nullptr;
     if (!found) return false;
     bool ok = false;
-    if (g_settings_schema_has_key(found, key)) {
+    // A relocatable schema (one without a path of its own) is no desktop's,
+    // and g_settings_new_full would abort on it.
+    if (g_settings_schema_get_path(found) && g_settings_schema_has_key(found, key)) {
         GSettingsSchemaKey* described = g_settings_schema_get_key(found, key);
         const bool isString = g_variant_type_equal(g_settings_schema_key_get_value_type(described),
                                                    G_VARIANT_TYPE_STRING);

@@ -144,6 +144,8 @@ bool WriteCase(const std::string& kind, const std::string& path, const Bytes& pi
     }
     if (kind == "jpeg-grey")
         return WriteJpegFile(p, pixels.data(), w, h, JpegLayout::kGrey, 95, JpegScans::kBaseline);
+    if (kind == "webp-rgb") return WriteWebpFile(p, pixels.data(), w, h, false);
+    if (kind == "webp-rgba") return WriteWebpFile(p, pixels.data(), w, h, true);
     return false;
 }
 
@@ -172,7 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RoundTrip{"png-rgb", 3, 24, 0}, RoundTrip{"png-rgba", 4, 32, 0},
                       RoundTrip{"png-grey", 1, 24, 0}, RoundTrip{"png-16bit", 3, 24, 0},
                       RoundTrip{"jpeg", 3, 24, 8}, RoundTrip{"jpeg-progressive", 3, 24, 8},
-                      RoundTrip{"jpeg-grey", 1, 24, 4}),
+                      RoundTrip{"jpeg-grey", 1, 24, 4}, RoundTrip{"webp-rgb", 3, 24, 0},
+                      RoundTrip{"webp-rgba", 4, 32, 0}),
     [](const auto& info) {
         std::string n = info.param.name;
         std::replace(n.begin(), n.end(), '-', '_');
@@ -432,6 +435,189 @@ TEST(Decode, OnlyRegularFilesOfSaneSizeAreRead) {
         EXPECT_FALSE(d.From(dir / name)) << name;
         EXPECT_NE(d.reason.text[0], '\0') << name;
     }
+}
+
+// ---------------------------------------------------------------- WebP and SVG
+
+// A pixel of a decoded bitmap as R, G, B, A (A 255 for 24-bit pictures).
+std::vector<int> PixelAt(const PictureBitmap& b, uint32_t x, uint32_t y) {
+    const uint8_t* p = b.pixels + size_t(y) * b.bytesPerRow + size_t(x) * (b.bitsPerPixel / 8);
+    return {p[0], p[1], p[2], b.bitsPerPixel == 32 ? p[3] : 255};
+}
+
+bool DecodeText(const std::string& text, Decoded* d) {
+    return DecodePictureMemory(reinterpret_cast<const uint8_t*>(text.data()), text.size(),
+                               &d->bitmap, &d->reason);
+}
+
+// gzip around one stored (uncompressed) deflate block, as a .svgz holds.
+Bytes Gzip(const std::string& text) {
+    Bytes gz = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0xFF, 0x01};
+    const uint16_t n = uint16_t(text.size());
+    gz.insert(gz.end(), {uint8_t(n), uint8_t(n >> 8), uint8_t(~n), uint8_t(~n >> 8)});
+    gz.insert(gz.end(), text.begin(), text.end());
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : text) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    crc ^= 0xFFFFFFFFu;
+    for (uint32_t v : {crc, uint32_t(text.size())})
+        for (int k = 0; k < 4; ++k)
+            gz.push_back(uint8_t(v >> (8 * k)));
+    return gz;
+}
+
+// Undoes SetVectorPictureSize at the end of each test.
+class Vector : public ::testing::Test {
+   protected:
+    void TearDown() override { SetVectorPictureSize(0, 0); }
+};
+
+TEST(Webp, AnimationGivesItsFirstFrame) {
+    TempDir dir;
+    const Bytes red(6 * 4 * 4, 0), blue(6 * 4 * 4, 0);
+    Bytes first = red, second = blue;
+    for (size_t i = 0; i < first.size(); i += 4) {
+        first[i] = 255, first[i + 3] = 255;
+        second[i + 2] = 255, second[i + 3] = 255;
+    }
+    const uint8_t* frames[] = {first.data(), second.data()};
+    ASSERT_TRUE(WriteWebpAnimationFile((dir / "anim").c_str(), frames, 2, 6, 4));
+    Decoded d;
+    ASSERT_TRUE(d.From(dir / "anim")) << d.reason.text;
+    EXPECT_EQ(d.bitmap.bitsPerPixel, 32u);
+    EXPECT_EQ(d.bitmap.pixelsWide, 6u);
+    EXPECT_EQ(d.bitmap.pixelsHigh, 4u);
+    EXPECT_EQ(PixelAt(d.bitmap, 5, 3), (std::vector<int>{255, 0, 0, 255}));
+}
+
+TEST(Webp, DamagedFilesGiveAReason) {
+    TempDir dir;
+    const Bytes rgb = Noise(40, 30, 3);
+    ASSERT_TRUE(WriteWebpFile((dir / "w").c_str(), rgb.data(), 40, 30, false));
+    const Bytes whole = ReadBytes(dir / "w");
+    Bytes scribbled = whole;
+    for (size_t i = 30; i < scribbled.size(); i += 3)
+        scribbled[i] ^= 0x5A;
+    const Bytes header = {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'E', 'B', 'P'};
+    std::vector<Bytes> bad = {header, scribbled};
+    for (double part : {0.2, 0.5, 0.9})
+        bad.emplace_back(whole.begin(), whole.begin() + long(whole.size() * part));
+    for (const Bytes& data : bad) {
+        Decoded d;
+        EXPECT_FALSE(DecodePictureMemory(data.data(), data.size(), &d.bitmap, &d.reason));
+        EXPECT_EQ(strncmp(d.reason.text, "WebP: ", 6), 0) << d.reason.text;
+        EXPECT_EQ(d.bitmap.pixels, nullptr);
+    }
+}
+
+// Red left half, blue right half, 40 x 20 of its own.
+const char kHalves[] =
+    "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20'>"
+    "<rect width='20' height='20' fill='#ff0000'/>"
+    "<rect x='20' width='20' height='20' fill='#0000ff'/></svg>";
+
+TEST_F(Vector, SvgKeepsItsProportionsAndCoversTheSetSize) {
+    struct Case {
+        uint32_t setWide, setHigh, wide, high;
+    } cases[] = {{80, 30, 80, 40}, {30, 60, 120, 60}, {40, 20, 40, 20}, {0, 0, 2160, 1080}};
+    for (const Case& c : cases) {
+        SetVectorPictureSize(c.setWide, c.setHigh);
+        Decoded d;
+        ASSERT_TRUE(DecodeText(kHalves, &d)) << d.reason.text;
+        EXPECT_EQ(d.bitmap.bitsPerPixel, 24u);
+        EXPECT_EQ(d.bitmap.pixelsWide, c.wide);
+        EXPECT_EQ(d.bitmap.pixelsHigh, c.high);
+        EXPECT_EQ(PixelAt(d.bitmap, 0, 0), (std::vector<int>{255, 0, 0, 255}));
+        EXPECT_EQ(PixelAt(d.bitmap, c.wide / 2 - 1, c.high - 1),
+                  (std::vector<int>{255, 0, 0, 255}));
+        EXPECT_EQ(PixelAt(d.bitmap, c.wide / 2, 0), (std::vector<int>{0, 0, 255, 255}));
+    }
+}
+
+TEST_F(Vector, SvgIsKnownByItsTextAndMayBeGzipped) {
+    SetVectorPictureSize(40, 20);
+    const std::string withDeclaration =
+        "\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8'?>\n" + std::string(kHalves);
+    const std::string afterSpace = " \n\t" + std::string(kHalves);
+    const std::string viewBoxOnly =
+        "<svg xmlns='http://www.w3.org/2000/svg' viewBox='0 0 10 5'>"
+        "<rect width='5' height='5' fill='#ff0000'/><rect x='5' width='5' height='5' "
+        "fill='#0000ff'/></svg>";
+    const Bytes svgz = Gzip(kHalves);
+    const std::string gzipped(svgz.begin(), svgz.end());
+    for (const std::string* text : {&withDeclaration, &afterSpace, &viewBoxOnly, &gzipped}) {
+        Decoded d;
+        ASSERT_TRUE(DecodeText(*text, &d)) << d.reason.text;
+        EXPECT_EQ(d.bitmap.pixelsWide, 40u);
+        EXPECT_EQ(d.bitmap.pixelsHigh, 20u);
+        EXPECT_EQ(PixelAt(d.bitmap, 19, 10), (std::vector<int>{255, 0, 0, 255}));
+        EXPECT_EQ(PixelAt(d.bitmap, 20, 10), (std::vector<int>{0, 0, 255, 255}));
+    }
+}
+
+TEST_F(Vector, TransparentSvgKeepsItsAlphaUnpremultiplied) {
+    SetVectorPictureSize(20, 10);
+    Decoded d;
+    ASSERT_TRUE(
+        DecodeText("<svg xmlns='http://www.w3.org/2000/svg' width='20' height='10'>"
+                   "<rect width='10' height='10' fill='#ff8000' fill-opacity='0.5'/></svg>",
+                   &d))
+        << d.reason.text;
+    ASSERT_EQ(d.bitmap.bitsPerPixel, 32u);
+    EXPECT_EQ(d.bitmap.bytesPerRow, 80u);
+    const std::vector<int> half = PixelAt(d.bitmap, 2, 2);
+    EXPECT_NEAR(half[0], 255, 2);
+    EXPECT_NEAR(half[1], 128, 2);
+    EXPECT_EQ(half[2], 0);
+    EXPECT_NEAR(half[3], 128, 1);
+    EXPECT_EQ(PixelAt(d.bitmap, 15, 5), (std::vector<int>{0, 0, 0, 0}));
+}
+
+TEST_F(Vector, DamagedOrHostileSvgGivesAReason) {
+    const Bytes junkGzip = {0x1F, 0x8B, 0x08, 0, 0, 0, 0, 0, 0, 0xFF, 0x07, 0x07, 0x07};
+    const struct {
+        std::string text, reason;
+    } cases[] = {
+        {"<svg xmlns='http://www.w3.org/2000/svg' width='10' height='10'><rect", "SVG: "},
+        {"<?xml version='1.0'?><background><static/></background>", "SVG: "},
+        {"<svg xmlns='http://www.w3.org/2000/svg' width='1' height='100000'/>", "too extreme"},
+        {std::string(junkGzip.begin(), junkGzip.end()), "SVG: "},
+    };
+    for (const auto& c : cases) {
+        Decoded d;
+        EXPECT_FALSE(DecodeText(c.text, &d)) << c.text;
+        EXPECT_NE(strstr(d.reason.text, c.reason.c_str()), nullptr) << d.reason.text;
+        EXPECT_EQ(d.bitmap.pixels, nullptr);
+    }
+}
+
+// An SVG may name other files; none is read, so the picture shows only what
+// it holds itself.
+TEST_F(Vector, SvgReadsNoOtherFile) {
+    TempDir dir;
+    const Bytes white(8 * 8 * 3, 255);
+    const std::string png = WriteRgbPng(dir, "white.png", 8, 8, white);
+    SetVectorPictureSize(8, 8);
+    Decoded d;
+    const bool decoded = DecodeText(
+        "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+        "width='8' height='8'><image width='8' height='8' xlink:href='file://" +
+            png + "'/></svg>",
+        &d);
+    if (decoded) {
+        EXPECT_EQ(PixelAt(d.bitmap, 4, 4)[3], 0);
+    }
+}
+
+// The fixed fallback picture ships with the saver and must always load.
+TEST(FallbackPicture, DecodesAtFullHdSize) {
+    Decoded d;
+    ASSERT_TRUE(d.From(std::string(KINDORA_DATA_DIR) + "/fallback.jpg")) << d.reason.text;
+    EXPECT_EQ(d.bitmap.pixelsWide, 1920u);
+    EXPECT_EQ(d.bitmap.pixelsHigh, 1080u);
 }
 
 // ---------------------------------------------------------------- loader
@@ -927,7 +1113,8 @@ TEST_F(FolderLoad, BackgroundHelperNamesTheFailure) {
     WriteBytes(dir / "bad.jpg", {'B', 'M', 0, 0});
     BackgroundPicture bad;
     EXPECT_FALSE(LoadBackgroundFile((dir / "bad.jpg").c_str(), 1, 1, &bad));
-    EXPECT_EQ(std::string(bad.reason.text), dir / "bad.jpg: not a JPEG, PNG or GIF picture");
+    EXPECT_EQ(std::string(bad.reason.text),
+              dir / "bad.jpg: not a JPEG, PNG, GIF, WebP or SVG picture");
     EXPECT_EQ(bad.fireCopy, nullptr);
 }
 

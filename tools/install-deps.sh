@@ -5,7 +5,7 @@ packages=(
   build-essential cmake pkg-config
   libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libx11-dev libxrandr-dev libxinerama-dev
-  libjpeg62-turbo-dev libpng-dev libgif-dev
+  libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev librsvg2-dev
   libglib2.0-dev libgtk-3-dev
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth x11-xserver-utils x11-utils x11-apps imagemagick

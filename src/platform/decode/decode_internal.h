@@ -12,5 +12,9 @@
 bool DecodeJpeg(const uint8_t* data, size_t size, PictureBitmap* out, PictureReason* reason);
 bool DecodePng(const uint8_t* data, size_t size, PictureBitmap* out, PictureReason* reason);
 bool DecodeGif(const uint8_t* data, size_t size, PictureBitmap* out, PictureReason* reason);
+bool DecodeWebp(const uint8_t* data, size_t size, PictureBitmap* out, PictureReason* reason);
+// `gzipped`: a .svgz, unpacked first.
+bool DecodeSvg(const uint8_t* data, size_t size, bool gzipped, PictureBitmap* out,
+               PictureReason* reason);
 
 #endif

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "decode_internal.h"
 
@@ -16,10 +17,35 @@ constexpr uint8_t kJpegMagic[] = {0xFF, 0xD8, 0xFF};
 constexpr uint8_t kPngMagic[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr uint8_t kGif87Magic[] = {'G', 'I', 'F', '8', '7', 'a'};
 constexpr uint8_t kGif89Magic[] = {'G', 'I', 'F', '8', '9', 'a'};
+constexpr uint8_t kRiffMagic[] = {'R', 'I', 'F', 'F'};
+constexpr uint8_t kWebpMagic[] = {'W', 'E', 'B', 'P'};  // at 8, after the RIFF size
+constexpr uint8_t kGzipMagic[] = {0x1F, 0x8B, 0x08};
+constexpr uint8_t kUtf8Bom[] = {0xEF, 0xBB, 0xBF};
 
 template <size_t N>
 bool StartsWith(const uint8_t* data, size_t size, const uint8_t (&magic)[N]) {
     return size >= N && memcmp(data, magic, N) == 0;
+}
+
+bool IsWebp(const uint8_t* data, size_t size) {
+    return StartsWith(data, size, kRiffMagic) && size >= 12 &&
+           memcmp(data + 8, kWebpMagic, sizeof kWebpMagic) == 0;
+}
+
+// SVG is text: an optional byte-order mark and white space, then an XML
+// declaration, a document type or the svg element itself.
+bool IsSvgText(const uint8_t* data, size_t size) {
+    size_t at = StartsWith(data, size, kUtf8Bom) ? sizeof kUtf8Bom : 0;
+    while (at < size &&
+           (data[at] == ' ' || data[at] == '\t' || data[at] == '\r' || data[at] == '\n'))
+        ++at;
+    const char* text = reinterpret_cast<const char*>(data + at);
+    const size_t left = size - at;
+    for (const char* start : {"<?xml", "<svg", "<!DOCTYPE svg"}) {
+        const size_t n = strlen(start);
+        if (left >= n && memcmp(text, start, n) == 0) return true;
+    }
+    return false;
 }
 
 // Only a regular file of sensible size is worth reading: a FIFO, a device or
@@ -92,7 +118,10 @@ bool DecodePictureMemory(const uint8_t* data, size_t size, PictureBitmap* out,
     if (StartsWith(data, size, kGif87Magic) || StartsWith(data, size, kGif89Magic)) {
         return DecodeGif(data, size, out, reason);
     }
-    SetReason(reason, "not a JPEG, PNG or GIF picture");
+    if (IsWebp(data, size)) return DecodeWebp(data, size, out, reason);
+    if (IsSvgText(data, size)) return DecodeSvg(data, size, false, out, reason);
+    if (StartsWith(data, size, kGzipMagic)) return DecodeSvg(data, size, true, out, reason);
+    SetReason(reason, "not a JPEG, PNG, GIF, WebP or SVG picture");
     return false;
 }
 

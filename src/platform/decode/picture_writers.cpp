@@ -9,6 +9,8 @@
 #include <gif_lib.h>
 #include <jpeglib.h>
 #include <png.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
 
 namespace {
 
@@ -225,5 +227,69 @@ bool WriteGifFile(const char* path, const uint8_t* indices, uint32_t wide, uint3
     }
     if (gif && EGifCloseFile(gif, &error) != GIF_OK) ok = false;
     GifFreeMapObject(map);
+    return ok;
+}
+
+// Lossless and exact: libwebp would otherwise change the colour under
+// fully transparent pixels.
+bool WriteWebpFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32_t high,
+                   bool alpha) {
+    WebPConfig config;
+    WebPPicture picture;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture)) return false;
+    config.lossless = 1;
+    config.exact = 1;
+    picture.use_argb = 1;
+    picture.width = int(wide);
+    picture.height = int(high);
+    WebPMemoryWriter writer;
+    WebPMemoryWriterInit(&writer);
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &writer;
+    const int stride = int(wide) * (alpha ? 4 : 3);
+    const bool imported = alpha ? WebPPictureImportRGBA(&picture, pixels, stride)
+                                : WebPPictureImportRGB(&picture, pixels, stride);
+    const bool ok =
+        imported && WebPEncode(&config, &picture) && WriteBytes(path, writer.mem, writer.size);
+    WebPPictureFree(&picture);
+    WebPMemoryWriterClear(&writer);
+    return ok;
+}
+
+namespace {
+
+bool AddWebpFrame(WebPAnimEncoder* encoder, const uint8_t* rgba, uint32_t wide, uint32_t high,
+                  int timestamp) {
+    WebPConfig config;
+    WebPPicture picture;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture)) return false;
+    config.lossless = 1;
+    picture.use_argb = 1;
+    picture.width = int(wide);
+    picture.height = int(high);
+    const bool ok = WebPPictureImportRGBA(&picture, rgba, int(wide) * 4) &&
+                    WebPAnimEncoderAdd(encoder, &picture, timestamp, &config);
+    WebPPictureFree(&picture);
+    return ok;
+}
+
+}  // namespace
+
+bool WriteWebpAnimationFile(const char* path, const uint8_t* const* frames, int count,
+                            uint32_t wide, uint32_t high) {
+    WebPAnimEncoderOptions options;
+    if (!WebPAnimEncoderOptionsInit(&options)) return false;
+    options.allow_mixed = 0;
+    options.kmin = 1, options.kmax = 1;  // every frame a key frame: a plain sequence
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(int(wide), int(high), &options);
+    bool ok = encoder != nullptr;
+    for (int i = 0; ok && i < count; ++i)
+        ok = AddWebpFrame(encoder, frames[i], wide, high, i * 100);
+    WebPData data;
+    WebPDataInit(&data);
+    ok = ok && WebPAnimEncoderAdd(encoder, nullptr, count * 100, nullptr) &&
+         WebPAnimEncoderAssemble(encoder, &data) && WriteBytes(path, data.bytes, data.size);
+    WebPDataClear(&data);
+    WebPAnimEncoderDelete(encoder);
     return ok;
 }

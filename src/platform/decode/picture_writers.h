@@ -41,4 +41,12 @@ bool WritePngFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32
 bool WriteGifFile(const char* path, const uint8_t* indices, uint32_t wide, uint32_t high,
                   const uint8_t* palette, int colours, bool interlaced);
 
+// Lossless WebP: 3 bytes a pixel, or 4 with `alpha`.
+bool WriteWebpFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32_t high,
+                   bool alpha);
+
+// An animated WebP of `count` lossless RGBA frames, 100 ms each.
+bool WriteWebpAnimationFile(const char* path, const uint8_t* const* frames, int count,
+                            uint32_t wide, uint32_t high);
+
 #endif

@@ -20,16 +20,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "desktop_picture.h"
 #include "kindora_view.h"
 #include "picture_decode.h"
 #include "programs_list.h"
 #include "x11_errors.h"
 #include "x11_monitors.h"
 #include "x11_view_host.h"
+#include "xscreensaver_file.h"
 
 namespace {
 
@@ -231,6 +234,18 @@ void HidePointer(Display* display, Window window) {
     XFreePixmap(display, blank);
 }
 
+const DesktopPlace& Place() {
+    static const DesktopPlace place = DesktopPlaceFromProcess();
+    return place;
+}
+
+bool LookUpDesktopPicture(int index, const char* monitorName, char* out, size_t size) {
+    DesktopMonitor monitor;
+    monitor.index = index;
+    monitor.outputName = monitorName ? monitorName : "";
+    return FindDesktopPicture(Place(), monitor, out, size);
+}
+
 struct RUNNINGVIEW {
     X11VIEWHOST host;
     KindoraView view;
@@ -335,6 +350,16 @@ bool Saver::StartHack(Window window, bool forcePreview) {
 bool Saver::Start(const OPTIONS& o) {
     session.display = display;
     session.monitors = ListMonitors(display);
+    session.FindDesktopPicture = LookUpDesktopPicture;
+    // The user may have refused screen grabs in XScreenSaver's settings.
+    session.grabsAllowed = XScreenSaverAllowsGrabs(Place().home);
+    // Vector desktop pictures are drawn at the largest monitor's size.
+    uint32_t wide = 0, high = 0;
+    for (const X11MONITOR& m : session.monitors) {
+        wide = std::max(wide, uint32_t(m.width));
+        high = std::max(high, uint32_t(m.height));
+    }
+    SetVectorPictureSize(wide, high);
     if (o.mode == Mode::kStandalone) return StartStandalone();
     if (o.mode == Mode::kWindow) return StartWindow(o);
     const Window window = o.mode == Mode::kWindowId ? o.windowId : HackWindow(display);

@@ -670,7 +670,7 @@ struct RUN {
 };
 
 RUN StartKindora(const std::string& display, const std::vector<std::string>& args,
-                 const std::string& configHome = "") {
+                 const std::string& configHome = "", const std::string& home = "") {
     RUN run;
     int fds[2];
     if (pipe(fds) != 0) return run;
@@ -685,6 +685,11 @@ RUN StartKindora(const std::string& display, const std::vector<std::string>& arg
         }
         unsetenv("XSCREENSAVER_WINDOW");
         if (!configHome.empty()) setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        // A home of the test's own, so that the user's settings of this
+        // machine play no part.
+        const std::string ownHome = home.empty() ? configHome + "/no-home" : home;
+        if (!configHome.empty() || !home.empty()) setenv("HOME", ownHome.c_str(), 1);
+        unsetenv("XDG_CURRENT_DESKTOP");
         std::string exe = std::string(KINDORA_BINARY_DIR) + "/apps/kindora";
         std::vector<std::string> all = {exe};
         all.insert(all.end(), args.begin(), args.end());
@@ -774,6 +779,32 @@ TEST_F(X11Fixture, DrawsIntoTheGivenWindow) {
     std::string err;
     EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
     EXPECT_EQ(err, "");
+    XDestroyWindow(display, window);
+}
+
+// A user who refused screen grabs in XScreenSaver gets the desktop picture.
+TEST_F(X11Fixture, RefusedGrabsGiveTheDesktopPicture) {
+    Fill(DefaultRootWindow(display), 0xff0000, 0, 0, 2048, 768);
+    const fs::path home = fs::path(ConfigHome()) / "home";
+    fs::create_directories(home);
+    std::ofstream(home / ".xscreensaver") << "grabDesktopImages:\tFalse\n";
+    const fs::path picture = fs::path(KINDORA_TEST_DATA) / "pictures" / "green.png";
+    std::ofstream(home / ".fehbg") << "feh --bg-fill '" << picture.string() << "'\n";
+    ASSERT_TRUE(fs::exists(picture));
+    const Window window = Child(0, 0, 1024, 768);
+    XMapWindow(display, window);
+    XSync(display, False);
+    RUN run = StartKindora(Server().name, {"--window-id", Hex(window)}, ConfigHome(), home);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    XImage* image = XGetImage(display, window, 100, 100, 1, 1, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xffffff;
+    XDestroyImage(image);
+    EXPECT_GT((pixel >> 8) & 0xff, 150u) << std::hex << pixel;
+    EXPECT_LT(pixel >> 16, 60u) << std::hex << pixel;
+    kill(run.pid, SIGTERM);
+    std::string err;
+    EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
     XDestroyWindow(display, window);
 }
 

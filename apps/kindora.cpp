@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -20,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,6 +42,24 @@ constexpr double kTickSeconds = 1.0 / 60.0;
 
 enum class Mode { kStandalone, kRoot, kWindowId, kWindow };
 
+// Switches that change one stored setting for this run only, as XScreenSaver's
+// settings dialog passes them.
+struct SETTINGSWITCH {
+    const char* name;
+    int32_t SETTINGS::*field;
+    int32_t lo, hi;
+};
+const SETTINGSWITCH kSettingSwitches[] = {
+    {"-fire-res", &SETTINGS::FIRERES, 0, 2},
+    {"-burn-style", &SETTINGS::BURNSTYLE, 0, 4},
+    {"-colours", &SETTINGS::COLOURS, 0, 3},
+    {"-burn-speed", &SETTINGS::BURNSPEED, 1, 1000},
+    {"-burn-delay", &SETTINGS::BURNDELAY, 1, 1000},
+    {"-bg-type", &SETTINGS::BGTYPE, 0, 2},
+    {"-bg-res", &SETTINGS::BGRES, 0, 2},
+};
+constexpr size_t kSettingSwitchCount = sizeof kSettingSwitches / sizeof kSettingSwitches[0];
+
 struct OPTIONS {
     Mode mode = Mode::kStandalone;
     Window windowId = None;
@@ -50,7 +68,14 @@ struct OPTIONS {
     bool help = false;
     bool version = false;
     int registration = 0;  // 1: --register, -1: --unregister
+    bool switchGiven[kSettingSwitchCount] = {};
+    int32_t switchValue[kSettingSwitchCount] = {};
+    bool mainMonitorOnly = false;
+    const char* folder = nullptr;
 };
+
+// The options of this run, for the settings override the views ask for.
+OPTIONS runOptions;
 
 void Usage(FILE* out) {
     fprintf(out,
@@ -65,6 +90,9 @@ void Usage(FILE* out) {
             "  --window-id ID    draw into the X window ID (hex 0x... or decimal)\n"
             "  --window [WxH]    an ordinary window, 1280x720 unless given\n"
             "  --preview         draw as the small preview does\n"
+            "Settings for this run only (the stored ones stay as they are):\n"
+            "  --fire-res 0-2 --burn-style 0-4 --colours 0-3 --burn-speed N --burn-delay N\n"
+            "  --bg-type 0-2 --bg-res 0-2 --main-monitor-only --folder DIR\n"
             "  --register        add Kindora to XScreenSaver's list in ~/.xscreensaver\n"
             "  --unregister      take it out again\n"
             "Settings: kindora-settings. Without a display: kindora-render.\n");
@@ -78,6 +106,47 @@ bool ParseWindowId(const char* text, Window* out) {
     if (errno || *end || id == 0 || text[0] == '-') return false;
     *out = Window(id);
     return true;
+}
+
+bool ParseSetting(const char* text, int32_t lo, int32_t hi, int32_t* out) {
+    errno = 0;
+    char* end = nullptr;
+    const long v = strtol(text, &end, 10);
+    if (errno || end == text || *end || v < lo || v > hi) return false;
+    *out = int32_t(v);
+    return true;
+}
+
+// True when `a` is a settings switch (its value taken from argv[*i + 1]);
+// *ok tells whether it was well formed.
+bool ParseSettingSwitch(const std::string& a, int argc, char** argv, int* i, OPTIONS* o, bool* ok) {
+    *ok = true;
+    if (a == "-main-monitor-only") {
+        o->mainMonitorOnly = true;
+        return true;
+    }
+    if (a == "-folder") {
+        *ok = *i + 1 < argc && argv[*i + 1][0];
+        if (*ok) o->folder = argv[++*i];
+        return true;
+    }
+    for (size_t k = 0; k < kSettingSwitchCount; ++k) {
+        if (a != kSettingSwitches[k].name) continue;
+        *ok = *i + 1 < argc && ParseSetting(argv[++*i], kSettingSwitches[k].lo,
+                                            kSettingSwitches[k].hi, &o->switchValue[k]);
+        o->switchGiven[k] = true;
+        return true;
+    }
+    return false;
+}
+
+void OverrideFromCommandLine(SETTINGS* settings, bool* mainMonitorOnly) {
+    for (size_t k = 0; k < kSettingSwitchCount; ++k) {
+        if (runOptions.switchGiven[k])
+            settings->*kSettingSwitches[k].field = runOptions.switchValue[k];
+    }
+    if (runOptions.mainMonitorOnly) *mainMonitorOnly = true;
+    if (runOptions.folder) SetBGPath(settings, runOptions.folder);
 }
 
 bool ParseSize(const char* text, int* size) {
@@ -97,7 +166,10 @@ bool ParseOptions(int argc, char** argv, OPTIONS* o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a.size() > 2 && a[0] == '-' && a[1] == '-') a.erase(0, 1);
-        if (a == "-help" || a == "-h") {
+        bool wellFormed = true;
+        if (ParseSettingSwitch(a, argc, argv, &i, o, &wellFormed)) {
+            if (!wellFormed) return false;
+        } else if (a == "-help" || a == "-h") {
             o->help = true;
         } else if (a == "-version") {
             o->version = true;
@@ -351,6 +423,7 @@ bool Saver::Start(const OPTIONS& o) {
     session.display = display;
     session.monitors = ListMonitors(display);
     session.FindDesktopPicture = LookUpDesktopPicture;
+    session.OverrideSettings = OverrideFromCommandLine;
     // The user may have refused screen grabs in XScreenSaver's settings.
     session.grabsAllowed = XScreenSaverAllowsGrabs(Place().home);
     // Vector desktop pictures are drawn at the largest monitor's size.
@@ -514,9 +587,9 @@ int Register(bool add) {
         fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
         return 1;
     }
-    const bool done = EditUserProgramsList(std::string(home) + "/.xscreensaver",
-                                           "/etc/X11/app-defaults/XScreenSaver", entry, add,
-                                           &message);
+    const bool done =
+        EditUserProgramsList(std::string(home) + "/.xscreensaver",
+                             "/etc/X11/app-defaults/XScreenSaver", entry, add, &message);
     fprintf(done ? stdout : stderr, "%s: %s\n", kProgram, message.c_str());
     return done ? 0 : 1;
 }
@@ -526,7 +599,7 @@ int Register(bool add) {
 int main(int argc, char** argv) {
     // First of all, so that a stop asked for during start-up is honoured.
     InstallSignalHandlers();
-    OPTIONS o;
+    OPTIONS& o = runOptions;
     if (!ParseOptions(argc, argv, &o)) {
         Usage(stderr);
         return 2;

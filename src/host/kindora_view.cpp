@@ -34,6 +34,9 @@ bool KindoraView::initWithFrame(const HOSTRECT& frame, bool isPreview, const HOS
         if (scratchStore) defaults = MemoryStoreInterface(scratchStore);
     }
     if (defaults.ReadString) LoadSettings(defaults, &mySettings, &MainMonitorOnly);
+    if (platform.OverrideSettings) {
+        platform.OverrideSettings(platform.context, &mySettings, &MainMonitorOnly);
+    }
     Scrn = bounds();
     ThisScreenIsOn = true;
     initialized = false;

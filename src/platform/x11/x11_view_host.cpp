@@ -122,6 +122,11 @@ bool OpenStore(void*, const char* module, PREFSTORE* store) {
     return OpenPrefStore(module, nullptr, store);
 }
 
+void Override(void* context, SETTINGS* settings, bool* mainMonitorOnly) {
+    X11SESSION* session = Host(context)->session;
+    if (session->OverrideSettings) session->OverrideSettings(settings, mainMonitorOnly);
+}
+
 }  // namespace
 
 bool DisplayHasGLX(Display* display) {
@@ -221,5 +226,6 @@ HOSTPLATFORM X11HostPlatform(X11VIEWHOST* host) {
     p.DesktopPicturePath = DesktopPicturePath;
     p.ResourcePath = ResourcePath;
     p.OpenPrefStore = OpenStore;
+    p.OverrideSettings = Override;
     return p;
 }

@@ -19,6 +19,8 @@ struct X11SESSION {
     // Looks up the desktop picture of monitor `index` (name given); may be null.
     bool (*FindDesktopPicture)(int index, const char* monitorName, char* out,
                                size_t size) = nullptr;
+    // The command line's changes to the stored settings; may be null.
+    void (*OverrideSettings)(SETTINGS* settings, bool* mainMonitorOnly) = nullptr;
 };
 
 // One view's window and its OpenGL context, made from the window's own

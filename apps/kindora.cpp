@@ -53,8 +53,8 @@ const SETTINGSWITCH kSettingSwitches[] = {
     {"-fire-res", &SETTINGS::FIRERES, 0, 2},
     {"-burn-style", &SETTINGS::BURNSTYLE, 0, 4},
     {"-colours", &SETTINGS::COLOURS, 0, 3},
-    {"-burn-speed", &SETTINGS::BURNSPEED, 1, 1000},
-    {"-burn-delay", &SETTINGS::BURNDELAY, 1, 1000},
+    {"-burn-speed", &SETTINGS::BURNSPEED, 1, 99999},
+    {"-burn-delay", &SETTINGS::BURNDELAY, 1, 99999},
     {"-bg-type", &SETTINGS::BGTYPE, 0, 2},
     {"-bg-res", &SETTINGS::BGRES, 0, 2},
 };

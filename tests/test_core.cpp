@@ -27,12 +27,7 @@ HeadlessGL& FrameGL() {
 }
 
 SETTINGS FireSettings() {
-    SETTINGS s;
-    s.FIRERES = 0;
-    s.BURNSTYLE = 1;
-    s.BURNSPEED = 20;
-    s.BURNDELAY = 20;
-    return s;
+    return FireSettingsRecord(0, 1);
 }
 
 // Gives the record a solid 64 x 64 picture of the colour. (Linear filtering
@@ -281,7 +276,6 @@ TEST_F(CoreTest, DrawsWhatItHasWithoutFireOrRecords) {
     DrawFor(main, 90.0);  // banner and caption due
     delete[] main.textures;
     main.textures = new Texture[3];  // a short table from a small pack
-    main.setupTable = nullptr;
     main.texCount = 3;
     DrawFor(main, 1.0);
     main.fire->Cleanup();

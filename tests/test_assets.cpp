@@ -589,6 +589,33 @@ TEST(Bundle, FindsTheShippedPackFromTheBuildTree) {
     EXPECT_FALSE(BundleResourcePath("zarnish", "vellumry", path, 8));
 }
 
+// An installed copy finds its data in ../share/kindora beside the program,
+// before the build tree's folder; without a finder that folder is skipped.
+std::string fakeExecutable;
+bool FakeExecutablePath(std::string* path) {
+    *path = fakeExecutable;
+    return !fakeExecutable.empty();
+}
+
+TEST(Bundle, TheFolderBesideTheExecutableComesFirst) {
+    namespace fs = std::filesystem;
+    const fs::path root =
+        fs::path(testing::TempDir()) / ("kindora-prefix-" + std::to_string(getpid()));
+    fs::create_directories(root / "bin");
+    fs::create_directories(root / "share" / "kindora");
+    std::ofstream(root / "share" / "kindora" / "zarnish.vellumry") << "installed";
+    fakeExecutable = (root / "bin" / "kindora").string();
+    SetExecutablePathFinder(FakeExecutablePath);
+    char path[4096];
+    ASSERT_TRUE(BundleResourcePath("zarnish", "vellumry", path, sizeof path));
+    EXPECT_EQ(fs::path(path), root / "share" / "kindora" / "zarnish.vellumry");
+    fakeExecutable.clear();  // the finder fails: the build tree's folder
+    ASSERT_TRUE(BundleResourcePath("zarnish", "vellumry", path, sizeof path));
+    EXPECT_TRUE(fs::equivalent(path, KINDORA_DATA_DIR "/zarnish.vellumry"));
+    SetExecutablePathFinder(nullptr);
+    fs::remove_all(root);
+}
+
 TEST(Bundle, TheFirstFolderHoldingTheFileWins) {
     namespace fs = std::filesystem;
     const fs::path root =

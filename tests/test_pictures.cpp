@@ -17,14 +17,19 @@
 #include <vector>
 
 #include "background.h"
+#include "folder_reader.h"
 #include "gl_support.h"
 #include "picfile.h"
 #include "decode_internal.h"
 #include "picture_decode.h"
 #include "picture_writers.h"
+#include "posix_services.h"
 #include "random_choice.h"
 
 namespace {
+
+// Real folders are listed through the platform's reader.
+const bool kPosixInstalled = (InstallPosixServices(), true);
 
 using Bytes = std::vector<uint8_t>;
 
@@ -821,13 +826,13 @@ TEST(Folder, DrawMapsToExtensionAndIndex) {
     }
 }
 
+// Over folders in memory, whose listing order is known.
 TEST(Folder, RandomChoiceFollowsTheDraw) {
-    TempDir dir;
-    for (const char* name : {"one.jpg", "TWO.JPG", "a.png", "b.PNG", "c.png", "skip.bmp"}) {
-        Touch(dir / name);
-    }
-    const auto jpgs = ListingOrder(dir.path, ".jpg");
-    const auto pngs = ListingOrder(dir.path, ".png");
+    MEMORYFOLDERS memory;
+    memory.folders["/p"] = {"a.png", "one.jpg", "skip.bmp", "b.PNG", "TWO.JPG", "c.png"};
+    memory.folders["/empty"] = {"x.bmp"};
+    SetFolderReader(MemoryFolderReader(&memory));
+    const char* const expected[5] = {"one.jpg", "TWO.JPG", "a.png", "b.PNG", "c.png"};
     bool seen[5] = {};
     for (unsigned seed = 1; seed < 200; ++seed) {
         srand(seed);
@@ -835,13 +840,26 @@ TEST(Folder, RandomChoiceFollowsTheDraw) {
         seen[r] = true;
         srand(seed);
         char name[kPictureNameBuffer] = "";
-        ASSERT_TRUE(ChooseRandomImageFile(dir.path.c_str(), name));
-        EXPECT_EQ(name, r < 2 ? jpgs[r] : pngs[r - 2]) << "r = " << r;
+        ASSERT_TRUE(ChooseRandomImageFile("/p", name));
+        EXPECT_STREQ(name, expected[r]) << "r = " << r;
     }
     EXPECT_TRUE(seen[0] && seen[1] && seen[2] && seen[3] && seen[4]);
-    TempDir empty;
     char name[kPictureNameBuffer] = "";
-    EXPECT_FALSE(ChooseRandomImageFile(empty.path.c_str(), name));
+    EXPECT_FALSE(ChooseRandomImageFile("/empty", name));
+    EXPECT_FALSE(ChooseRandomImageFile("/missing", name));
+    EXPECT_EQ(memory.openListings, 0);
+
+    Texture texture;
+    PictureReason reason;
+    EXPECT_FALSE(LoadPictureWithReason("/missing", &texture, 0, nullptr, 1, nullptr, &reason));
+    EXPECT_STREQ(reason.text, "cannot open the folder (No such file or directory)");
+    EXPECT_FALSE(LoadPictureWithReason("/empty", &texture, 0, nullptr, 1, nullptr, &reason));
+    EXPECT_STREQ(reason.text, "no .jpg, .gif or .png file in the folder");
+    SetFolderReader(FOLDERREADER());
+    EXPECT_FALSE(ChooseRandomImageFile("/p", name));
+    EXPECT_FALSE(LoadPictureWithReason("/p", &texture, 0, nullptr, 1, nullptr, &reason));
+    EXPECT_STREQ(reason.text, "cannot open the folder (no folder reader installed)");
+    InstallPosixServices();
 }
 
 TEST(Folder, JoinAddsASeparatorOnlyWhereNeeded) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "picture_decoder.h"
+#include "posix_services.h"
 
 // Files larger than this are not read.
 constexpr uint64_t kMaxPictureFileBytes = uint64_t(256) << 20;
@@ -21,9 +22,12 @@ bool DecodePictureFile(const char* path, PictureBitmap* out, PictureReason* reas
 bool DecodePictureMemory(const uint8_t* data, size_t size, PictureBitmap* out,
                          PictureReason* reason);
 
-// Makes DecodePictureFile the loaders' decoder.
+// Makes DecodePictureFile the loaders' decoder, and installs the POSIX
+// folder listing and executable location that the picture choice and the
+// resource search rely on (InstallPosixServices).
 inline void InstallPlatformPictureDecoder() {
     SetPictureDecoder(DecodePictureFile);
+    InstallPosixServices();
 }
 
 #endif

@@ -144,8 +144,10 @@ TEST_F(CoreTest, SecondSetupReplacesFireAndTableButKeepsTheTimers) {
     const float bannerTimer = main.bannerTimer, captionTimer = main.captionTimer;
     const bool shown = main.bannerShown;
     ASSERT_TRUE(glIsTexture(oldCorner));
+    main.texCount = 40;  // left by a larger pack: the new table has six records
     SETTINGS s = FireSettings();
     ASSERT_TRUE(main.Setup(false, kW, kH, &s));
+    EXPECT_EQ(main.texCount, kTableRecords);
     EXPECT_NE(main.fire, nullptr);
     EXPECT_EQ(main.fire->numHotzones, 0);
     EXPECT_FALSE(glIsTexture(oldCorner));

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "fireclass.h"
 #include "bench_context.h"
+#include "fireclass.h"
 #include "ssmain.h"
 #include "texture.h"
 

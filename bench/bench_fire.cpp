@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "fireclass.h"
 #include "bench_context.h"
+#include "fireclass.h"
 
 namespace {
 

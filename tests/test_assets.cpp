@@ -556,7 +556,8 @@ void ExpectPictureFails(RESFILE* pack, const Reproducer& r) {
 // An entry that starts past the end seeks; the decoder reading from there
 // tells the user that it found no header.
 TEST(Reproducers, EntryPastTheEndShowsTheDecodersMessage) {
-    const std::string path = std::string(KINDORA_TEST_DATA) + "/pack-entry-offset-past-end.vellumry";
+    const std::string path =
+        std::string(KINDORA_TEST_DATA) + "/pack-entry-offset-past-end.vellumry";
     RESFILE pack;
     ASSERT_TRUE(pack.Open(path.c_str()));
     ASSERT_GT(pack.lumps[0].offset, uint32_t(pack.fileSize));

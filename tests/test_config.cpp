@@ -203,14 +203,8 @@ TEST(LoadSettings, FailedResetFlushIsReportedWithDefaultsInPlace) {
 TEST(SaveSettings, WritesEveryKeyButVersionInOrderThenFlushesOnce) {
     MEMORYSTORE memory;
     StoreUserValues(&memory, StringValue("1.1"));
-    SETTINGS settings;
-    settings.FIRERES = 0;
-    settings.BURNSTYLE = 2;
-    settings.BURNSPEED = 31;
-    settings.BURNDELAY = 42;
-    settings.COLOURS = 3;
+    SETTINGS settings = FireSettingsRecord(0, 2, 3, 31, 42, 2);
     settings.BGTYPE = 1;
-    settings.BGRES = 2;
     SetBGPath(&settings, "/record/folder");
     EXPECT_TRUE(SaveSettings(MemoryStoreInterface(&memory), settings, true, "/shown/folder"));
     const Writes expected = {
@@ -249,13 +243,8 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 
 // Distinct values per writer, with a long folder so each file is large.
 SETTINGS WriterSettings(int writer, std::string* folder) {
-    SETTINGS settings;
-    settings.FIRERES = writer % 3;
-    settings.BURNSTYLE = writer % 4;
-    settings.COLOURS = writer % 4;
-    settings.BURNSPEED = 100 + writer;
-    settings.BURNDELAY = 200 + writer;
-    settings.BGRES = writer % 3;
+    SETTINGS settings = FireSettingsRecord(writer % 3, writer % 4, writer % 4, 100 + writer,
+                                           200 + writer, writer % 3);
     settings.BGTYPE = writer % 3;
     *folder = "/pictures/" + std::to_string(writer) + "/" + std::string(20000, char('a' + writer));
     SetBGPath(&settings, folder->c_str());
@@ -322,13 +311,7 @@ TEST_F(PrefFile, EveryKeyRoundTrips) {
     EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
-    SETTINGS saved;
-    saved.FIRERES = 2;
-    saved.BURNSTYLE = 3;
-    saved.COLOURS = 1;
-    saved.BURNSPEED = 1;
-    saved.BURNDELAY = 99999;
-    saved.BGRES = 0;
+    SETTINGS saved = FireSettingsRecord(2, 3, 1, 1, 99999, 0);
     saved.BGTYPE = 2;
     const char* awkward = "  /home/zoë/My Pictures = # [x] \\n\t;end  ";
     SetBGPath(&saved, awkward);

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "background.h"
+#include "decode_internal.h"
 #include "folder_reader.h"
 #include "gl_support.h"
 #include "picfile.h"
-#include "decode_internal.h"
 #include "picture_decode.h"
 #include "picture_writers.h"
 #include "posix_services.h"
@@ -418,7 +418,8 @@ TEST(Decode, SizeCaps) {
     const Bytes rgb = Gradient(16385, 2, 3);
     ASSERT_TRUE(WritePngFile((dir / "wide.png").c_str(), rgb.data(), 16385, 2, PngLayout::kRgb));
     Decoded d;
-    ASSERT_TRUE(DecodePictureFile((dir / "wide.png").c_str(), &d.bitmap, &d.reason)) << d.reason.text;
+    ASSERT_TRUE(DecodePictureFile((dir / "wide.png").c_str(), &d.bitmap, &d.reason))
+        << d.reason.text;
     EXPECT_EQ(d.bitmap.pixelsWide, 16385u);
 }
 

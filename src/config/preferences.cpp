@@ -139,7 +139,8 @@ bool LoadSettings(const PREFSTORE& store, SETTINGS* settings, bool* mainMonitorO
     void* context = store.context;
     std::string version;
     bool hasVersion = store.ReadString(context, "version", &version);
-    for (int index : kPrefReadOrder) ReadKey(store, kPrefKeys[index], settings, mainMonitorOnly);
+    for (int index : kPrefReadOrder)
+        ReadKey(store, kPrefKeys[index], settings, mainMonitorOnly);
     settings->LIMITFPS = false;
 
     if (hasVersion && version == kPrefsVersion) return true;

@@ -85,14 +85,6 @@ void AddFireOptions(FireOptions* fire, std::vector<CliOption>* options) {
 }
 
 SETTINGS FireSettings(const FireOptions& fire, int32_t bgRes) {
-    SETTINGS settings;
-    settings.FIRERES = int32_t(fire.fireRes);
-    settings.BURNSTYLE = int32_t(fire.burnStyle);
-    settings.COLOURS = int32_t(fire.colours);
-    settings.BURNSPEED = int32_t(fire.burnSpeed);
-    settings.BURNDELAY = int32_t(fire.burnDelay);
-    settings.LIMITFPS = false;
-    settings.BGRES = bgRes;
-    settings.BGTYPE = 0;
-    return settings;
+    return FireSettingsRecord(int32_t(fire.fireRes), int32_t(fire.burnStyle), int32_t(fire.colours),
+                              int32_t(fire.burnSpeed), int32_t(fire.burnDelay), bgRes);
 }

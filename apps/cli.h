@@ -19,14 +19,14 @@ struct CliOption {
 // malformed value, or an integer out of range.
 bool ParseCli(int argc, char** argv, const std::vector<CliOption>& options);
 
-// The fire settings that both tools take, and their defaults.
+// The fire settings that both tools take; they start as the saver's defaults.
 struct FireOptions {
     long seed = 1;
-    long fireRes = 1;
-    long burnStyle = 4;
-    long colours = 0;
-    long burnSpeed = 20;
-    long burnDelay = 20;
+    long fireRes = kDefaultFireRes;
+    long burnStyle = kDefaultBurnStyle;
+    long colours = kDefaultColours;
+    long burnSpeed = kDefaultBurnSpeed;
+    long burnDelay = kDefaultBurnDelay;
 };
 
 void AddFireOptions(FireOptions* fire, std::vector<CliOption>* options);

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench_context.h"
 #include "fireclass.h"
-#include "headless_gl.h"
 #include "ssmain.h"
 #include "texture.h"
 
@@ -18,12 +18,7 @@ namespace {
 constexpr int kW = 1920, kH = 1080;
 
 HeadlessGL& Context() {
-    static HeadlessGL gl;
-    if (!gl.width && !gl.Create(kW, kH)) {
-        fprintf(stderr, "bench_core: no OpenGL context: %s\n", gl.error);
-        exit(1);
-    }
-    return gl;
+    return BenchContext("bench_core", kW, kH);
 }
 
 GLuint MakePicture(int side) {
@@ -76,11 +71,7 @@ void BM_DrawFrame(benchmark::State& state) {
     glViewport(0, 0, kW, kH);
     srand(1);
     SSMAIN main;
-    SETTINGS settings;
-    settings.FIRERES = 1;
-    settings.BURNSTYLE = 0;
-    settings.BURNSPEED = 20;
-    settings.BURNDELAY = 20;
+    SETTINGS settings = FireSettingsRecord(1, 0);
     main.Setup(false, kW, kH, &settings);
     main.deskTex = MakePicture(1024);
     for (int i = 0; i < 120; ++i)

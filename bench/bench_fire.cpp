@@ -11,18 +11,13 @@
 #include <memory>
 #include <vector>
 
+#include "bench_context.h"
 #include "fireclass.h"
-#include "headless_gl.h"
 
 namespace {
 
 HeadlessGL& Context() {
-    static HeadlessGL gl;
-    if (!gl.width && !gl.Create(16, 16)) {
-        fprintf(stderr, "bench_fire: no OpenGL context: %s\n", gl.error);
-        exit(1);
-    }
-    return gl;
+    return BenchContext("bench_fire", 16, 16);
 }
 
 size_t PlaneBytes(int side) {
@@ -48,12 +43,7 @@ std::unique_ptr<FIRECLASS> BurningFire(int fireRes, int style) {
     Context();
     srand(1);
     auto fire = std::make_unique<FIRECLASS>();
-    SETTINGS settings;
-    settings.FIRERES = fireRes;
-    settings.BURNSTYLE = style;
-    settings.BURNSPEED = 20;
-    settings.BURNDELAY = 20;
-    fire->Setup(settings);
+    fire->Setup(FireSettingsRecord(fireRes, style));
     for (int i = 0; i < fire->width * fire->height * 4; ++i)
         fire->desk[i] = uint8_t(i * 13);
     fire->ResetDesktop();

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "headless_gl.h"
+#include "bench_context.h"
 #include "picfile.h"
 #include "picture_decode.h"
 #include "picture_writers.h"
@@ -122,11 +122,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    HeadlessGL gl;
-    if (!gl.Create(64, 64)) {
-        fprintf(stderr, "bench_pictures: no headless GL context: %s\n", gl.error);
-        return 1;
-    }
+    BenchContext("bench_pictures", 64, 64);
     InstallPlatformPictureDecoder();
     char folder[] = "/tmp/kindora-bench-XXXXXX";
     if (!mkdtemp(folder)) return 1;

@@ -513,7 +513,7 @@ TEST(Resfile, ReopeningReplacesThePackHeld) {
 
 struct Reproducer {
     std::string file;
-    std::string expect;  // "open", "seek", "data", or the notice's caption
+    std::string expect;  // "open", "data", or the notice's caption
     std::string text;
 };
 
@@ -553,6 +553,29 @@ void ExpectPictureFails(RESFILE* pack, const Reproducer& r) {
     }
 }
 
+// An entry that starts past the end seeks; the decoder reading from there
+// tells the user that it found no header.
+TEST(Reproducers, EntryPastTheEndShowsTheDecodersMessage) {
+    const std::string path =
+        std::string(KINDORA_TEST_DATA) + "/pack-entry-offset-past-end.vellumry";
+    RESFILE pack;
+    ASSERT_TRUE(pack.Open(path.c_str()));
+    ASSERT_GT(pack.lumps[0].offset, uint32_t(pack.fileSize));
+    EXPECT_TRUE(pack.SeekLump(0));
+    void* data = nullptr;
+    EXPECT_FALSE(pack.LoadData(0, &data));
+
+    ScopedAlertRecorder recorder;
+    Texture* table = nullptr;
+    int count = 0;
+    EXPECT_FALSE(LoadTexturesFromDataFile(path.c_str(), &table, &count));
+    ASSERT_EQ(recorder.alerts().size(), 1u);
+    EXPECT_EQ(recorder.alerts()[0].caption, "ERROR");
+    EXPECT_EQ(recorder.alerts()[0].text, "Could not read file header");
+    EXPECT_EQ(count, 1);
+    delete[] table;
+}
+
 TEST(Reproducers, EveryHostilePackIsRefusedWithItsMessage) {
     const std::vector<Reproducer> list = Reproducers();
     ASSERT_GE(list.size(), 30u);
@@ -565,10 +588,7 @@ TEST(Reproducers, EveryHostilePackIsRefusedWithItsMessage) {
         EXPECT_EQ(opened, r.expect != "open");
         if (!opened) continue;
         void* data = nullptr;
-        if (r.expect == "seek") {
-            EXPECT_FALSE(pack.SeekLump(0));
-            EXPECT_FALSE(pack.LoadData(0, &data));
-        } else if (r.expect == "data") {
+        if (r.expect == "data") {
             EXPECT_TRUE(pack.SeekLump(0));
             EXPECT_FALSE(pack.LoadData(0, &data));
         } else {
@@ -587,6 +607,33 @@ TEST(Bundle, FindsTheShippedPackFromTheBuildTree) {
     EXPECT_FALSE(BundleResourcePath("../data/zarnish", "vellumry", path, sizeof path));
     EXPECT_FALSE(BundleResourcePath("", "vellumry", path, sizeof path));
     EXPECT_FALSE(BundleResourcePath("zarnish", "vellumry", path, 8));
+}
+
+// An installed copy finds its data in ../share/kindora beside the program,
+// before the build tree's folder; without a finder that folder is skipped.
+std::string fakeExecutable;
+bool FakeExecutablePath(std::string* path) {
+    *path = fakeExecutable;
+    return !fakeExecutable.empty();
+}
+
+TEST(Bundle, TheFolderBesideTheExecutableComesFirst) {
+    namespace fs = std::filesystem;
+    const fs::path root =
+        fs::path(testing::TempDir()) / ("kindora-prefix-" + std::to_string(getpid()));
+    fs::create_directories(root / "bin");
+    fs::create_directories(root / "share" / "kindora");
+    std::ofstream(root / "share" / "kindora" / "zarnish.vellumry") << "installed";
+    fakeExecutable = (root / "bin" / "kindora").string();
+    SetExecutablePathFinder(FakeExecutablePath);
+    char path[4096];
+    ASSERT_TRUE(BundleResourcePath("zarnish", "vellumry", path, sizeof path));
+    EXPECT_EQ(fs::path(path), root / "share" / "kindora" / "zarnish.vellumry");
+    fakeExecutable.clear();  // the finder fails: the build tree's folder
+    ASSERT_TRUE(BundleResourcePath("zarnish", "vellumry", path, sizeof path));
+    EXPECT_TRUE(fs::equivalent(path, KINDORA_DATA_DIR "/zarnish.vellumry"));
+    SetExecutablePathFinder(nullptr);
+    fs::remove_all(root);
 }
 
 TEST(Bundle, TheFirstFolderHoldingTheFileWins) {

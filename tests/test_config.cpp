@@ -33,7 +33,7 @@ namespace {
 
 using Writes = std::vector<std::pair<std::string, MEMORYVALUE>>;
 
-const char* const kLibraryFolder = "/library/Desktop Pictures/";
+const char* const kLibraryFolder = "/usr/share/backgrounds/";
 
 const Writes kDefaultWrites = {
     {"version", StringValue("1.1")}, {"MainMonitorOnly", BoolValue(false)},
@@ -203,14 +203,8 @@ TEST(LoadSettings, FailedResetFlushIsReportedWithDefaultsInPlace) {
 TEST(SaveSettings, WritesEveryKeyButVersionInOrderThenFlushesOnce) {
     MEMORYSTORE memory;
     StoreUserValues(&memory, StringValue("1.1"));
-    SETTINGS settings;
-    settings.FIRERES = 0;
-    settings.BURNSTYLE = 2;
-    settings.BURNSPEED = 31;
-    settings.BURNDELAY = 42;
-    settings.COLOURS = 3;
+    SETTINGS settings = FireSettingsRecord(0, 2, 3, 31, 42, 2);
     settings.BGTYPE = 1;
-    settings.BGRES = 2;
     SetBGPath(&settings, "/record/folder");
     EXPECT_TRUE(SaveSettings(MemoryStoreInterface(&memory), settings, true, "/shown/folder"));
     const Writes expected = {
@@ -249,13 +243,8 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 
 // Distinct values per writer, with a long folder so each file is large.
 SETTINGS WriterSettings(int writer, std::string* folder) {
-    SETTINGS settings;
-    settings.FIRERES = writer % 3;
-    settings.BURNSTYLE = writer % 4;
-    settings.COLOURS = writer % 4;
-    settings.BURNSPEED = 100 + writer;
-    settings.BURNDELAY = 200 + writer;
-    settings.BGRES = writer % 3;
+    SETTINGS settings = FireSettingsRecord(writer % 3, writer % 4, writer % 4, 100 + writer,
+                                           200 + writer, writer % 3);
     settings.BGTYPE = writer % 3;
     *folder = "/pictures/" + std::to_string(writer) + "/" + std::string(20000, char('a' + writer));
     SetBGPath(&settings, folder->c_str());
@@ -322,13 +311,7 @@ TEST_F(PrefFile, EveryKeyRoundTrips) {
     EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
-    SETTINGS saved;
-    saved.FIRERES = 2;
-    saved.BURNSTYLE = 3;
-    saved.COLOURS = 1;
-    saved.BURNSPEED = 1;
-    saved.BURNDELAY = 99999;
-    saved.BGRES = 0;
+    SETTINGS saved = FireSettingsRecord(2, 3, 1, 1, 99999, 0);
     saved.BGTYPE = 2;
     const char* awkward = "  /home/zoë/My Pictures = # [x] \\n\t;end  ";
     SetBGPath(&saved, awkward);
@@ -436,16 +419,46 @@ TEST_F(PrefFile, FileOfExactly64KiBIsAccepted) {
     EXPECT_TRUE(Others().empty());
 }
 
+// Any folder the system can name is saved and read back byte for byte; the
+// key file itself holds UTF-8 only.
+TEST_F(PrefFile, FolderOfAnyBytesRoundTrips) {
+    ASSERT_TRUE(Reload());
+    for (const char* folder : {"/caf\xe9/x", "%41 is not an escape", "/tab\there/\x7f\x80\xff",
+                               "/zo\xc3\xab/%", "/surrogate/\xed\xa0\x80"}) {
+        SETTINGS saved = settings;
+        SetBGPath(&saved, folder);
+        ASSERT_TRUE(SaveSettings(store, saved, false, nullptr)) << folder;
+        ASSERT_TRUE(Reload());
+        EXPECT_STREQ(settings.BGPath, folder);
+        const std::string file = ReadBytes(path);
+        EXPECT_NE(file.find("BGPath="), std::string::npos);
+        EXPECT_EQ(file.find('\xe9'), std::string::npos);
+    }
+    // Plain UTF-8 is stored as it stands, for anyone reading the file.
+    SETTINGS saved = settings;
+    ASSERT_TRUE(SaveSettings(store, saved, false, "/home/zo\xc3\xab/Bilder"));
+    EXPECT_NE(ReadBytes(path).find("BGPath=/home/zo\xc3\xab/Bilder\n"), std::string::npos);
+}
+
+TEST(FolderPath, EscapesOnlyWhatAKeyFileCannotHold) {
+    EXPECT_EQ(EncodeFolderPath("/usr/share/backgrounds/"), "/usr/share/backgrounds/");
+    EXPECT_EQ(EncodeFolderPath(nullptr), "");
+    EXPECT_EQ(EncodeFolderPath("/caf\xe9"), "%/caf%E9");
+    EXPECT_EQ(EncodeFolderPath("%7"), "%%257");
+    EXPECT_EQ(EncodeFolderPath("/a\nb\xe9"), "%/a%0Ab%E9");
+    // Hand-written text that is no valid escape is taken as it stands.
+    for (const char* text : {"%/x%", "%/x%4", "%/x%G1", "%/x%00"}) {
+        EXPECT_EQ(DecodeFolderPath(text), text);
+    }
+    EXPECT_EQ(DecodeFolderPath("%/caf%e9"), "/caf\xe9");
+    EXPECT_EQ(DecodeFolderPath("/plain%E9"), "/plain%E9");
+}
+
 TEST_F(PrefFile, RefusedValuesLeaveTheFileSound) {
     ASSERT_TRUE(Reload());
     SETTINGS saved = settings;
     saved.FIRERES = 0;
     testing::internal::CaptureStderr();
-    // Bytes that are not UTF-8 are not stored; the other keys are.
-    EXPECT_FALSE(SaveSettings(store, saved, false, "/caf\xe9"));
-    ASSERT_TRUE(Reload());
-    EXPECT_EQ(settings.FIRERES, 0);
-    EXPECT_STREQ(settings.BGPath, kLibraryFolder);
     // A file too large to be read back is not written at all.
     std::string before = ReadBytes(path);
     saved.FIRERES = 2;

@@ -27,12 +27,7 @@ HeadlessGL& FrameGL() {
 }
 
 SETTINGS FireSettings() {
-    SETTINGS s;
-    s.FIRERES = 0;
-    s.BURNSTYLE = 1;
-    s.BURNSPEED = 20;
-    s.BURNDELAY = 20;
-    return s;
+    return FireSettingsRecord(0, 1);
 }
 
 // Gives the record a solid 64 x 64 picture of the colour. (Linear filtering
@@ -83,7 +78,7 @@ class CoreTest : public ::testing::Test {
         picture.texID = 0;  // handed over to the main object
         SolidRecord(&main.textures[kBannerCorner], 0, 255, 0);
         SolidRecord(&main.textures[kMessageFirst], 255, 0, 0);
-        SolidRecord(&main.textures[kMessageFirst + 1], 255, 0, 0);
+        SolidRecord(&main.textures[kMessageFirst + 1], 255, 0, 255);
         memset(main.fire->fireImage, 0, size_t(main.fire->width) * main.fire->width * 4);
         main.fire->UploadFireImage();
     }
@@ -149,8 +144,10 @@ TEST_F(CoreTest, SecondSetupReplacesFireAndTableButKeepsTheTimers) {
     const float bannerTimer = main.bannerTimer, captionTimer = main.captionTimer;
     const bool shown = main.bannerShown;
     ASSERT_TRUE(glIsTexture(oldCorner));
+    main.texCount = 40;  // left by a larger pack: the new table has six records
     SETTINGS s = FireSettings();
     ASSERT_TRUE(main.Setup(false, kW, kH, &s));
+    EXPECT_EQ(main.texCount, kTableRecords);
     EXPECT_NE(main.fire, nullptr);
     EXPECT_EQ(main.fire->numHotzones, 0);
     EXPECT_FALSE(glIsTexture(oldCorner));
@@ -202,17 +199,8 @@ TEST_F(CoreTest, BannerArrivesAtTheTopAfter75Seconds) {
     DrawFor(main, 0.2);
     ASSERT_TRUE(main.bannerShown);
     EXPECT_TRUE(main.bannerAtTop);
-    EXPECT_TRUE(main.bannerPos.x == 0.0f || main.bannerPos.x == kW - 256.0f);
-    EXPECT_TRUE(main.messageIndex == 4u || main.messageIndex == 5u);
     DrawFor(main, 10.0);  // settles at height - 40
     EXPECT_NEAR(main.bannerPos.y, kH - 40.0f, 0.5f);
-    const int cornerX = main.bannerPos.x == 0.0f ? 30 : kW - 30;  // beside the message
-    const Pixel corner = At(cornerX, kH - 25);
-    EXPECT_EQ(corner.g, 255);
-    EXPECT_EQ(corner.r, 0);
-    const Pixel message = At(kW / 2, kH - 25);  // centred, 512 wide
-    EXPECT_EQ(message.r, 255);
-    EXPECT_EQ(message.g, 0);
     // Twenty seconds on it leaves upwards; the next arrival is at the bottom.
     DrawFor(main, 10.1);
     EXPECT_FALSE(main.bannerShown);
@@ -223,6 +211,50 @@ TEST_F(CoreTest, BannerArrivesAtTheTopAfter75Seconds) {
     EXPECT_NEAR(main.bannerPos.y, 5.0f, 0.5f);
 }
 
+// On arrival the message is drawn first (rand() % 2), then the corner's side
+// (rand() & 1); both show where they were drawn. The seeds include ones
+// whose two draws differ, so swapping the draws cannot pass.
+TEST_F(CoreTest, BannerShowsTheDrawnMessageAtTheDrawnCorner) {
+    bool drawsDiffered = false;
+    for (unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
+        SCOPED_TRACE(seed);
+        SSMAIN main;
+        SetUpView(main);
+        srand(seed);
+        const int message = rand() % 2;
+        const bool right = rand() & 1;
+        drawsDiffered |= message != int(right);
+        srand(seed);
+        main.bannerTimer = 0.1f;
+        DrawFor(main, 0.25);
+        ASSERT_TRUE(main.bannerShown);
+        EXPECT_EQ(main.messageIndex, uint32_t(kMessageFirst + message));
+        EXPECT_EQ(main.bannerPos.x, right ? kW - 256.0f : 0.0f);
+        DrawFor(main, 10.0);
+        const Pixel corner = At(right ? kW - 30 : 30, kH - 25);
+        const Pixel otherCorner = At(right ? 30 : kW - 30, kH - 25);
+        EXPECT_EQ(corner.g, 255);
+        EXPECT_EQ(otherCorner.g, 0);
+        const Pixel centre = At(kW / 2, kH - 25);  // the message, 512 wide
+        EXPECT_EQ(centre.r, 255);
+        EXPECT_EQ(centre.b, message ? 255 : 0);
+    }
+    EXPECT_TRUE(drawsDiffered);
+}
+
+// Each frame moves the banner by (target - y) x frameTime: from height + 40
+// towards height - 40, a quarter of the way in a frame of 0.25 s.
+TEST_F(CoreTest, BannerApproachesItsEdgeAtTheFrameTimeRate) {
+    SSMAIN main;
+    SetUpView(main);
+    main.bannerTimer = 0.1f;
+    DrawFor(main, 0.25);
+    ASSERT_TRUE(main.bannerAtTop);
+    EXPECT_EQ(main.bannerPos.y, float(kH + 40 - 80 * 0.25));
+    DrawFor(main, 0.5, 0.5);
+    EXPECT_EQ(main.bannerPos.y, float(kH + 20 - 60 * 0.5));
+}
+
 TEST_F(CoreTest, CaptionFadesInAndDarkensThePicture) {
     SSMAIN main;
     SetUpView(main);
@@ -230,8 +262,17 @@ TEST_F(CoreTest, CaptionFadesInAndDarkensThePicture) {
     EXPECT_EQ(main.captionAlpha, 0.0f);
     EXPECT_EQ(At(20, 100).b, 200);
     DrawFor(main, 1.2);
-    EXPECT_GT(main.captionAlpha, 0.0f);
-    EXPECT_LT(main.captionAlpha, 1.0f);
+    const float alpha = main.captionAlpha;
+    ASSERT_GT(alpha, 0.2f);
+    ASSERT_LT(alpha, 0.8f);
+    // Halfway: the picture at 1 - alpha, and the message blended over it.
+    main.frameTime = 0.0;  // nothing moves
+    main.Draw();
+    EXPECT_NEAR(At(20, 100).b, 200 * (1 - alpha), 1.5);
+    const Pixel halfway = At(kW / 2, int(384 * kH / 768.0));
+    EXPECT_NEAR(halfway.r, 255 * alpha, 1.5);
+    const double messageBlue = main.messageIndex == kMessageFirst + 1 ? 255 : 0;
+    EXPECT_NEAR(halfway.b, messageBlue * alpha + 200 * (1 - alpha) * (1 - alpha), 1.5);
     DrawFor(main, 3.0);
     EXPECT_EQ(main.captionAlpha, 1.0f);
     main.frameTime = 0.1;
@@ -281,7 +322,6 @@ TEST_F(CoreTest, DrawsWhatItHasWithoutFireOrRecords) {
     DrawFor(main, 90.0);  // banner and caption due
     delete[] main.textures;
     main.textures = new Texture[3];  // a short table from a small pack
-    main.setupTable = nullptr;
     main.texCount = 3;
     DrawFor(main, 1.0);
     main.fire->Cleanup();

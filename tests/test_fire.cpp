@@ -14,16 +14,6 @@
 
 namespace {
 
-SETTINGS MakeSettings(int fireRes, int style, int colours = 0, int speed = 20, int delay = 20) {
-    SETTINGS s;
-    s.FIRERES = fireRes;
-    s.BURNSTYLE = style;
-    s.COLOURS = colours;
-    s.BURNSPEED = speed;
-    s.BURNDELAY = delay;
-    return s;
-}
-
 class FireTest : public ::testing::Test {
    protected:
     void SetUp() override { REQUIRE_GL(); }
@@ -32,7 +22,7 @@ class FireTest : public ::testing::Test {
                     int delay = 20) {
         srand(7);
         fire.reset(new FIRECLASS);
-        fire->Setup(MakeSettings(fireRes, style, colours, speed, delay));
+        fire->Setup(FireSettingsRecord(fireRes, style, colours, speed, delay));
         return *fire;
     }
 
@@ -78,7 +68,7 @@ TEST_F(FireTest, SetupStartsTimersAndResolvesRandomStyle) {
     for (int seed = 1; seed < 40; ++seed) {
         srand(seed);
         FIRECLASS f;
-        f.Setup(MakeSettings(0, 4));
+        f.Setup(FireSettingsRecord(0, 4));
         EXPECT_GE(f.BURNSTYLE, 0);
         EXPECT_LE(f.BURNSTYLE, 3);
         EXPECT_FLOAT_EQ(f.spawnTimer, 0.5f);

@@ -129,13 +129,39 @@ TEST(Vector, RotateTurnsAboutXThenYThenZ) {
     Rotate(&v, 90, 90, 0);
     ExpectVector(v, 0, 0, -1);
 
-    Rotate(nullptr, 10, 20, 30);
+    // A null vector is ignored: the call returns normally.
+    EXPECT_EXIT(
+        {
+            Rotate(nullptr, 10, 20, 30);
+            exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 
     // Three zero angles leave even a NaN and a negative zero untouched.
     v = MakePoint(float(kNaN), -0.0f, 1e-30f);
     VECTOR3D before = v;
     Rotate(&v, 0, -0.0f, 0);
     EXPECT_EQ(0, memcmp(&v, &before, sizeof v));
+}
+
+// Each turn works in double from the float angle in radians: cos(double(r)),
+// not the float cosine, then rounds each coordinate to float.
+TEST(Vector, RotateTakesCosineAndSineInDouble) {
+    int differs = 0;
+    for (int tenth = 1; tenth < 3600; tenth += 7) {
+        const float degrees = float(tenth) / 10.0f;
+        const float r = float(degrees * kPi / 180);
+        const double c = std::cos(double(r)), s = std::sin(double(r));
+        const VECTOR3D start = MakePoint(0.3f, 1.7f, -2.9f);
+        VECTOR3D v = start;
+        Rotate(&v, degrees, 0, 0);
+        EXPECT_EQ(v.x, start.x);
+        EXPECT_EQ(v.y, float(c * start.y - s * start.z)) << degrees;
+        EXPECT_EQ(v.z, float(s * start.y + c * start.z)) << degrees;
+        const float cf = std::cos(r), sf = std::sin(r);
+        if (float(cf * double(start.y) - sf * double(start.z)) != v.y) ++differs;
+    }
+    EXPECT_GT(differs, 0);  // the float cosine would have been caught
 }
 
 TEST(Vector, ClampWrapsByWholeSteps) {

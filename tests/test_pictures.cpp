@@ -17,13 +17,19 @@
 #include <vector>
 
 #include "background.h"
+#include "decode_internal.h"
+#include "folder_reader.h"
 #include "gl_support.h"
 #include "picfile.h"
 #include "picture_decode.h"
 #include "picture_writers.h"
+#include "posix_services.h"
 #include "random_choice.h"
 
 namespace {
+
+// Real folders are listed through the platform's reader.
+const bool kPosixInstalled = (InstallPosixServices(), true);
 
 using Bytes = std::vector<uint8_t>;
 
@@ -371,19 +377,11 @@ TEST(Decode, OversizedPicturesAreRefusedFromTheirHeaders) {
     ASSERT_TRUE(WritePngFile((dir / "p").c_str(), rgb.data(), 8, 8, PngLayout::kRgb));
     ASSERT_TRUE(WriteGifFile((dir / "g").c_str(), indices.data(), 8, 8, palette, 2, false));
 
-    Bytes jpeg = ReadBytes(dir / "j");
-    for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
-        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {  // start of frame: height, width
-            jpeg[i + 5] = 0;
-            jpeg[i + 6] = 10;
-            jpeg[i + 7] = 20000 >> 8;
-            jpeg[i + 8] = 20000 & 255;
-            break;
-        }
-    }
+    // 20000 x 20000 is over the pixel cap. (A JPEG that size is decoded
+    // smaller instead, below.)
     Bytes png = ReadBytes(dir / "p");  // IHDR width at 16; libpng checks the CRC
     png[16] = 0, png[17] = 0, png[18] = 20000 >> 8, png[19] = 20000 & 255;
-    png[20] = 0, png[21] = 0, png[22] = 0, png[23] = 10;
+    png[20] = 0, png[21] = 0, png[22] = 20000 >> 8, png[23] = 20000 & 255;
     uint32_t crc = 0xFFFFFFFFu;
     for (size_t i = 12; i < 29; ++i) {
         crc ^= png[i];
@@ -395,25 +393,70 @@ TEST(Decode, OversizedPicturesAreRefusedFromTheirHeaders) {
         png[29 + k] = uint8_t(crc >> (24 - 8 * k));
     Bytes gif = ReadBytes(dir / "g");  // screen and frame widths
     gif[6] = 20000 & 255, gif[7] = 20000 >> 8;
+    gif[8] = 20000 & 255, gif[9] = 20000 >> 8;
     for (size_t i = 13 + 6; i + 9 < gif.size(); ++i) {
         if (gif[i] == 0x2C) {
             gif[i + 5] = 20000 & 255, gif[i + 6] = 20000 >> 8;
+            gif[i + 7] = 20000 & 255, gif[i + 8] = 20000 >> 8;
             break;
         }
     }
-    for (const Bytes* data : {&jpeg, &png, &gif}) {
+    for (const Bytes* data : {&png, &gif}) {
         Decoded d;
         EXPECT_FALSE(DecodePictureMemory(data->data(), data->size(), &d.bitmap, &d.reason));
         EXPECT_NE(strstr(d.reason.text, "too large"), nullptr) << d.reason.text;
     }
 }
 
+// Only the pixel count is capped, so a panorama of any width passes.
 TEST(Decode, SizeCaps) {
     EXPECT_TRUE(PictureSizeAllowed(16384, 16384, nullptr));
-    EXPECT_FALSE(PictureSizeAllowed(16385, 1, nullptr));
-    EXPECT_FALSE(PictureSizeAllowed(1, 16385, nullptr));
+    EXPECT_TRUE(PictureSizeAllowed(65536, 4096, nullptr));
+    EXPECT_FALSE(PictureSizeAllowed(65536, 4097, nullptr));
+    EXPECT_TRUE(PictureSizeAllowed(1, uint64_t(1) << 28, nullptr));
     EXPECT_FALSE(PictureSizeAllowed(0, 5, nullptr));
-    EXPECT_FALSE(PictureSizeAllowed(uint64_t(1) << 40, uint64_t(1) << 40, nullptr));
+    EXPECT_FALSE(PictureSizeAllowed(uint64_t(1) << 36, uint64_t(1) << 36, nullptr));  // wraps to 0
+
+    TempDir dir;
+    const Bytes rgb = Gradient(16385, 2, 3);
+    ASSERT_TRUE(WritePngFile((dir / "wide.png").c_str(), rgb.data(), 16385, 2, PngLayout::kRgb));
+    Decoded d;
+    ASSERT_TRUE(DecodePictureFile((dir / "wide.png").c_str(), &d.bitmap, &d.reason))
+        << d.reason.text;
+    EXPECT_EQ(d.bitmap.pixelsWide, 16385u);
+}
+
+// A JPEG over the cap is decoded at 1/2, 1/4 or 1/8 of each side, the
+// first that fits; past 1/8 it is refused.
+TEST(Decode, LargeJpegIsDecodedAtAReducedScale) {
+    EXPECT_EQ(JpegScaleDenominator(16384, 16384, kMaxPicturePixels), 1u);
+    EXPECT_EQ(JpegScaleDenominator(40000, 8000, kMaxPicturePixels), 2u);
+    EXPECT_EQ(JpegScaleDenominator(65535, 65535, kMaxPicturePixels), 4u);
+    EXPECT_EQ(JpegScaleDenominator(131072, 65536, kMaxPicturePixels), 8u);
+    EXPECT_EQ(JpegScaleDenominator(9, 9, 4), 8u);  // sides round up: 3 x 3 at 1/4
+    EXPECT_EQ(JpegScaleDenominator(100, 100, 1), 0u);
+
+    TempDir dir;
+    const Bytes rgb = Gradient(64, 48, 3);
+    ASSERT_TRUE(WriteJpegFile((dir / "j").c_str(), rgb.data(), 64, 48, JpegLayout::kRgb, 95,
+                              JpegScans::kBaseline));
+    const Bytes jpeg = ReadBytes(dir / "j");
+    const struct {
+        uint64_t cap;
+        uint32_t wide, high;
+    } cases[] = {{64 * 48, 64, 48}, {64 * 48 - 1, 32, 24}, {200, 16, 12}, {48, 8, 6}};
+    for (const auto& c : cases) {
+        Decoded d;
+        ASSERT_TRUE(DecodeJpegWithin(jpeg.data(), jpeg.size(), c.cap, &d.bitmap, &d.reason))
+            << c.cap << ": " << d.reason.text;
+        EXPECT_EQ(d.bitmap.pixelsWide, c.wide) << c.cap;
+        EXPECT_EQ(d.bitmap.pixelsHigh, c.high) << c.cap;
+        EXPECT_EQ(d.bitmap.bytesPerRow, size_t(c.wide) * 3);
+    }
+    Decoded refused;
+    EXPECT_FALSE(DecodeJpegWithin(jpeg.data(), jpeg.size(), 47, &refused.bitmap, &refused.reason));
+    EXPECT_NE(strstr(refused.reason.text, "too large"), nullptr) << refused.reason.text;
+    EXPECT_EQ(refused.bitmap.pixels, nullptr);
 }
 
 // Strange things named x.jpg: none may hang, crash or be read without end.
@@ -970,13 +1013,13 @@ TEST(Folder, DrawMapsToExtensionAndIndex) {
     }
 }
 
+// Over folders in memory, whose listing order is known.
 TEST(Folder, RandomChoiceFollowsTheDraw) {
-    TempDir dir;
-    for (const char* name : {"one.jpg", "TWO.JPG", "a.png", "b.PNG", "c.png", "skip.bmp"}) {
-        Touch(dir / name);
-    }
-    const auto jpgs = ListingOrder(dir.path, ".jpg");
-    const auto pngs = ListingOrder(dir.path, ".png");
+    MEMORYFOLDERS memory;
+    memory.folders["/p"] = {"a.png", "one.jpg", "skip.bmp", "b.PNG", "TWO.JPG", "c.png"};
+    memory.folders["/empty"] = {"x.bmp"};
+    SetFolderReader(MemoryFolderReader(&memory));
+    const char* const expected[5] = {"one.jpg", "TWO.JPG", "a.png", "b.PNG", "c.png"};
     bool seen[5] = {};
     for (unsigned seed = 1; seed < 200; ++seed) {
         srand(seed);
@@ -984,13 +1027,26 @@ TEST(Folder, RandomChoiceFollowsTheDraw) {
         seen[r] = true;
         srand(seed);
         char name[kPictureNameBuffer] = "";
-        ASSERT_TRUE(ChooseRandomImageFile(dir.path.c_str(), name));
-        EXPECT_EQ(name, r < 2 ? jpgs[r] : pngs[r - 2]) << "r = " << r;
+        ASSERT_TRUE(ChooseRandomImageFile("/p", name));
+        EXPECT_STREQ(name, expected[r]) << "r = " << r;
     }
     EXPECT_TRUE(seen[0] && seen[1] && seen[2] && seen[3] && seen[4]);
-    TempDir empty;
     char name[kPictureNameBuffer] = "";
-    EXPECT_FALSE(ChooseRandomImageFile(empty.path.c_str(), name));
+    EXPECT_FALSE(ChooseRandomImageFile("/empty", name));
+    EXPECT_FALSE(ChooseRandomImageFile("/missing", name));
+    EXPECT_EQ(memory.openListings, 0);
+
+    Texture texture;
+    PictureReason reason;
+    EXPECT_FALSE(LoadPictureWithReason("/missing", &texture, 0, nullptr, 1, nullptr, &reason));
+    EXPECT_STREQ(reason.text, "cannot open the folder (No such file or directory)");
+    EXPECT_FALSE(LoadPictureWithReason("/empty", &texture, 0, nullptr, 1, nullptr, &reason));
+    EXPECT_STREQ(reason.text, "no .jpg, .gif or .png file in the folder");
+    SetFolderReader(FOLDERREADER());
+    EXPECT_FALSE(ChooseRandomImageFile("/p", name));
+    EXPECT_FALSE(LoadPictureWithReason("/p", &texture, 0, nullptr, 1, nullptr, &reason));
+    EXPECT_STREQ(reason.text, "cannot open the folder (no folder reader installed)");
+    InstallPosixServices();
 }
 
 TEST(Folder, JoinAddsASeparatorOnlyWhereNeeded) {

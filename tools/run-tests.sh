@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds Kindora twice (release, and with AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs every test in both builds.
+# UndefinedBehaviorSanitizer) and runs every test in both builds; then builds
+# kindora-sim with the plain (non-SSE2) loops and checks that its golden
+# reports come out the same.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -14,4 +16,9 @@ for config in release sanitize; do
   echo "== tests: $config build"
   (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1
 done
+cmake -S . -B build-scalar -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKINDORA_SCALAR=ON \
+  -DKINDORA_BENCH=OFF >/dev/null
+cmake --build build-scalar -j "$jobs" --target kindora-sim
+echo "== tests: scalar build (golden reports)"
+(cd build-scalar && ctest --output-on-failure -R sim_golden) || status=1
 exit $status

@@ -9,19 +9,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
+ExecutablePathFn installedFinder = nullptr;
+
 bool PlainName(const char* s) {
     return s && *s && !strchr(s, '/');
 }
 
 // "<exe dir>/../share/kindora", or empty when the executable is unknown.
 std::string FolderBesideExecutable() {
-    std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (error || exe.empty()) return std::string();
-    return (exe.parent_path() / ".." / "share" / "kindora").string();
+    std::string exe;
+    if (!installedFinder || !installedFinder(&exe) || exe.empty()) return std::string();
+    return (fs::path(exe).parent_path() / ".." / "share" / "kindora").string();
 }
 
 }  // namespace
+
+void SetExecutablePathFinder(ExecutablePathFn finder) {
+    installedFinder = finder;
+}
 
 bool FindResourceIn(const char* const* folders, size_t folderCount, const char* name,
                     const char* type, char* out, size_t size) {

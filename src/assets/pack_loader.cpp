@@ -7,7 +7,7 @@
 
 namespace {
 
-bool LoadPicture(RESFILE* pack, int index, Texture* record) {
+bool LoadPackPicture(RESFILE* pack, int index, Texture* record) {
     return pack->SeekLump(index) && LoadTGA2(record, &pack->stream) &&
            BuildTexture(record, int(pack->lumps[index].alphaMode));
 }
@@ -38,7 +38,7 @@ bool LoadTexturesFromDataFile(const char* path, Texture** table, int* count) {
     bool loaded = true;
     for (int i = 0; i < entries && loaded; ++i) {
         if (pack->lumps[i].kind != kPackKindPicture) continue;
-        loaded = LoadPicture(pack, i, &records[i]);
+        loaded = LoadPackPicture(pack, i, &records[i]);
     }
     delete pack;
     return loaded;

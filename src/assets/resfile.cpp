@@ -50,8 +50,15 @@ bool RESFILE::Open(const char* path) {
         return false;
     }
     fileSize = int32_t(end);
-    if (!ReadHeader() || !ReadDirectory()) {
+    if (!ReadHeader()) {
         Close();
+        return false;
+    }
+    // A directory that could not be read whole stays allocated until Close,
+    // though nothing can use it: the file is closed, so SeekLump refuses.
+    if (!ReadDirectory()) {
+        stream.close();
+        stream.clear();
         return false;
     }
     return true;
@@ -84,22 +91,21 @@ bool RESFILE::ReadDirectory() {
     return true;
 }
 
-bool RESFILE::LumpInFile(int index) const {
-    if (!stream.is_open() || !lumps || index < 0 || uint32_t(index) >= header.count) {
-        return false;
-    }
-    return lumps[index].offset <= uint32_t(fileSize);
+bool RESFILE::InDirectory(int index) const {
+    return stream.is_open() && lumps && index >= 0 && uint32_t(index) < header.count;
 }
 
+// An entry that starts past the end still seeks: the decoder that reads
+// from there then finds no header and tells the user so.
 bool RESFILE::SeekLump(int index) {
-    if (!LumpInFile(index)) return false;
+    if (!InDirectory(index)) return false;
     stream.clear();  // an earlier read may have run into the end
     stream.seekg(std::streamoff(lumps[index].offset), std::ios::beg);
     return !stream.fail();
 }
 
 bool RESFILE::LoadData(int index, void** data) {
-    if (!data || !LumpInFile(index)) return false;
+    if (!data || !InDirectory(index)) return false;
     const RESLUMP& lump = lumps[index];
     if (uint64_t(lump.offset) + lump.size > uint64_t(fileSize)) return false;
     if (!SeekLump(index)) return false;

@@ -45,11 +45,12 @@ class RESFILE {
 
     // Opens and checks the pack at `path`: the magic, the size check against
     // the file's real size, and a directory that lies wholly inside the
-    // file. On failure the file is closed.
+    // file. On failure the file is closed; a directory that was allocated
+    // but could not be read stays in `lumps` until Close.
     bool Open(const char* path);
-    // Positions `stream` at the first byte of entry `index`. False when no
-    // pack is open, the index is outside the directory, or the entry starts
-    // past the end of the file.
+    // Positions `stream` at the first byte of entry `index`, even past the
+    // end of the file. False when no pack is open or the index is outside
+    // the directory.
     bool SeekLump(int index);
     // Reads entry `index` whole into a new array (new[], the caller deletes
     // it with delete[]). False, with `*data` untouched, on any failure,
@@ -66,7 +67,7 @@ class RESFILE {
    private:
     bool ReadHeader();
     bool ReadDirectory();
-    bool LumpInFile(int index) const;
+    bool InDirectory(int index) const;
 };
 
 #endif

@@ -33,7 +33,7 @@ uint8_t AlphaFor(const uint8_t* rgb, const uint8_t* key, int mode) {
 bool BuildTexture(Texture* tex, int mode) {
     if (!tex || !tex->imageData || tex->width == 0 || tex->height == 0) return false;
     const uint64_t pixels = uint64_t(tex->width) * tex->height;
-    if (pixels > (uint64_t(1) << 28)) return false;
+    if (pixels > kMaxImagePixels) return false;
     const bool storedAlpha = tex->bpp == 32;
     const size_t stride = storedAlpha ? 4 : 3;
     uint8_t key[3];

@@ -20,6 +20,10 @@ struct Texture {
     Texture& operator=(const Texture&) = delete;
 };
 
+// The most pixels any picture may have, whatever its source: 16384 x 16384,
+// 1 GiB of RGBA.
+constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
+
 // Alpha modes of BuildTexture.
 constexpr int kAlphaOpaque = 0;
 constexpr int kAlphaColourKey = 1;   // transparent where the colour equals the first pixel's

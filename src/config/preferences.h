@@ -34,6 +34,29 @@ struct PREFSTORE {
 // Releases the store's context and clears the record; safe to call twice.
 void ClosePrefStore(PREFSTORE* store);
 
+// One stored preference besides "version": its key, what it holds and its
+// default. The table serves loading, saving and resetting, in this order.
+struct PREFKEY {
+    enum Kind { kFlag, kInteger, kFolder };
+    const char* key;
+    Kind kind;
+    int32_t SETTINGS::*field;  // the record's field of a kInteger key, else null
+    int32_t defaultValue;      // of a kInteger key; a kFlag key defaults to false
+};
+constexpr int kPrefKeyCount = 9;
+extern const PREFKEY kPrefKeys[kPrefKeyCount];
+// The order in which LoadSettings reads the keys, as indices into kPrefKeys.
+extern const int kPrefReadOrder[kPrefKeyCount];
+
+// A key file holds UTF-8 text only, and a folder's name is any bytes. A
+// folder that is valid UTF-8 and does not start with '%' is stored as it
+// stands; any other is stored as '%' followed by its bytes with '%', control
+// bytes and every byte from 0x80 up written as "%XX" (hex).
+std::string EncodeFolderPath(const char* path);
+// The inverse of EncodeFolderPath. A stored text that starts with '%' but
+// holds a broken escape (written by hand) is taken as it stands.
+std::string DecodeFolderPath(const std::string& stored);
+
 // Fills `settings` and `mainMonitorOnly` from the store. A store whose
 // "version" is not exactly "1.1" is reset: the defaults are written and
 // flushed, the record gets the defaults and LIMITFPS turns true (false in
@@ -42,7 +65,8 @@ void ClosePrefStore(PREFSTORE* store);
 bool LoadSettings(const PREFSTORE& store, SETTINGS* settings, bool* mainMonitorOnly);
 
 // Writes the record, the flag and `folderPath` (the folder as the user sees
-// it; null writes the record's BGPath) and flushes once. "version" is left
+// it; null writes the record's BGPath, encoded by EncodeFolderPath) and
+// flushes once. "version" is left
 // alone. Returns false when a value could not be stored or the flush failed.
 bool SaveSettings(const PREFSTORE& store, const SETTINGS& settings, bool mainMonitorOnly,
                   const char* folderPath);

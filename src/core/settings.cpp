@@ -7,3 +7,15 @@ void SetBGPath(SETTINGS* settings, const char* path) {
     memcpy(settings->BGPath, path ? path : "", length);
     settings->BGPath[length] = '\0';
 }
+
+SETTINGS FireSettingsRecord(int32_t fireRes, int32_t burnStyle, int32_t colours, int32_t burnSpeed,
+                            int32_t burnDelay, int32_t bgRes) {
+    SETTINGS settings;
+    settings.FIRERES = fireRes;
+    settings.BURNSTYLE = burnStyle;
+    settings.COLOURS = colours;
+    settings.BURNSPEED = burnSpeed;
+    settings.BURNDELAY = burnDelay;
+    settings.BGRES = bgRes;
+    return settings;
+}

@@ -25,7 +25,20 @@ constexpr int32_t kDefaultBurnSpeed = 20;
 constexpr int32_t kDefaultBurnDelay = 20;
 constexpr int32_t kDefaultBGRes = 1;
 constexpr int32_t kDefaultBGType = 0;
-constexpr const char* kDefaultBGPath = "/library/Desktop Pictures/";
+// Linux distributions keep their desktop pictures here.
+constexpr const char* kDefaultBGPath = "/usr/share/backgrounds/";
+
+// Side of the square fire grid, and of the background's fire-sized copy:
+// FIRERES 0 gives 128 cells, 2 gives 512, anything else 256.
+constexpr int FireGridSide(int32_t fireRes) {
+    return fireRes == 0 ? 128 : fireRes == 2 ? 512 : 256;
+}
+
+// A record for tools, tests and benchmarks: the given fire settings, the
+// background detail `bgRes`, a screen capture as the source and no folder.
+SETTINGS FireSettingsRecord(int32_t fireRes, int32_t burnStyle, int32_t colours = kDefaultColours,
+                            int32_t burnSpeed = kDefaultBurnSpeed,
+                            int32_t burnDelay = kDefaultBurnDelay, int32_t bgRes = 0);
 
 // Stores `path` (null reads as empty) in BGPath, cut at 1023 bytes.
 void SetBGPath(SETTINGS* settings, const char* path);

@@ -29,8 +29,7 @@ SSMAIN::SSMAIN()
       texCount(0),
       textures(nullptr),
       fire(nullptr),
-      deskTex(0),
-      setupTable(nullptr) {}
+      deskTex(0) {}
 
 SSMAIN::~SSMAIN() {
     Cleanup();
@@ -40,16 +39,14 @@ bool SSMAIN::Setup(bool isPreview, int w, int h, SETTINGS* settings) {
     captionAlpha = 0.0f;
     preview = isPreview;
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    if (fire) {
-        fire->Cleanup();
-        delete fire;
-        fire = nullptr;
-    }
+    ReleaseFire();
     fire = new (std::nothrow) FIRECLASS;
     ReleaseTable();
     textures = new (std::nothrow) Texture[kTableRecords];
-    setupTable = textures;
     if (!textures || !fire) return false;
+    // The count always gives the length of the table held: a count left
+    // from an earlier pack could be longer than these six records.
+    texCount = kTableRecords;
     width = w;
     height = h;
     fire->Setup(*settings);
@@ -67,19 +64,22 @@ void SSMAIN::Update(double elapsed) {
     if (fire) fire->Burn(elapsed);
 }
 
+// Runs the fire's Cleanup, then destroys it (whose destructor runs it again).
+void SSMAIN::ReleaseFire() {
+    if (!fire) return;
+    fire->Cleanup();
+    delete fire;
+    fire = nullptr;
+}
+
 // Destroys every record, the last first, then the array.
 void SSMAIN::ReleaseTable() {
     delete[] textures;
     textures = nullptr;
-    setupTable = nullptr;
 }
 
 void SSMAIN::Cleanup() {
-    if (fire) {
-        fire->Cleanup();
-        delete fire;
-        fire = nullptr;
-    }
+    ReleaseFire();
     ReleaseTable();
     if (deskTex) glDeleteTextures(1, &deskTex);
     deskTex = 0;
@@ -89,8 +89,7 @@ void SSMAIN::Cleanup() {
 }
 
 int SSMAIN::TableLength() const {
-    if (!textures) return 0;
-    return textures == setupTable ? kTableRecords : texCount;
+    return textures ? texCount : 0;
 }
 
 // The texture of record `index`, or 0 when the table has no such record.

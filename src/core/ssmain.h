@@ -26,8 +26,8 @@ class SSMAIN {
     SSMAIN(const SSMAIN&) = delete;
     SSMAIN& operator=(const SSMAIN&) = delete;
 
-    // Builds a new fire from the settings and six empty texture records.
-    // False only when the table cannot be made.
+    // Builds a new fire from the settings and six empty texture records
+    // (texCount becomes 6). False only when the table cannot be made.
     bool Setup(bool isPreview, int w, int h, SETTINGS* settings);
     void SetSize(int w, int h);
     void Update(double elapsed);
@@ -58,11 +58,8 @@ class SSMAIN {
     FIRECLASS* fire;
     uint32_t deskTex;
 
-    // The six-record table made by Setup, to tell it from a pack's table,
-    // whose length is texCount.
-    Texture* setupTable;
-
    private:
+    void ReleaseFire();
     void ReleaseTable();
     int TableLength() const;
     uint32_t TextureName(int index) const;

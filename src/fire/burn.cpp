@@ -1,9 +1,8 @@
-#include <emmintrin.h>
-
 #include <cstdlib>
 #include <cstring>
 
 #include "fireclass.h"
+#include "vector_path.h"
 
 void FIRECLASS::Burn(double elapsed) {
     if (!heatMem) return;
@@ -65,8 +64,9 @@ void FIRECLASS::PropagateHeat() {
     const uint8_t* __restrict src = heat;
     const uint8_t* __restrict cool = coolMap;
     uint8_t* __restrict dst = nextHeat - W;
-    const __m128i zero = _mm_setzero_si128();
     int i = 0;
+#if KINDORA_SSE2
+    const __m128i zero = _mm_setzero_si128();
     for (; i + 16 <= cells; i += 16) {
         const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - 1));
         const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 1));
@@ -84,6 +84,7 @@ void FIRECLASS::PropagateHeat() {
         // Saturating pack: negative values become 0.
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
     }
+#endif
     for (; i < cells; ++i) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
         dst[i] = uint8_t(v > 0 ? v : 0);

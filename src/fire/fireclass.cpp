@@ -57,18 +57,10 @@ void FIRECLASS::Setup(SETTINGS settings) {
     warpPhase = 0;
     fireTexID = 0;
 
-    const float* norms = norms256;
-    width = height = 256;
-    blockSize = 25;
-    if (FIRERES == 0) {
-        width = height = 128;
-        blockSize = 12;
-        norms = norms128;
-    } else if (FIRERES == 2) {
-        width = height = 512;
-        blockSize = 51;
-        norms = norms512;
-    }
+    width = height = FireGridSide(FIRERES);
+    // The warp mesh spans the grid in ten blocks: 12, 25 or 51 cells.
+    blockSize = width / 10;
+    const float* norms = width == 128 ? norms128 : width == 512 ? norms512 : norms256;
     memcpy(restLength, norms, sizeof restLength);
 
     spawnTimer = 0.5f;

@@ -1,5 +1,4 @@
 #include <GL/gl.h>
-#include <emmintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -7,6 +6,7 @@
 #include <cstring>
 
 #include "fireclass.h"
+#include "vector_path.h"
 
 // One spring step of the mesh. Each interior point pushes or pulls its eight
 // neighbours towards their rest distance; then the interior points move by
@@ -42,10 +42,22 @@ void FIRECLASS::Relax() {
 
 namespace {
 
+#if KINDORA_SSE2
 // Clamps four sample coordinates into [lo, hi] (a NaN becomes lo) and
 // truncates them towards zero.
 inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
     return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, lo), hi));
+}
+#endif
+
+// One cell of the fire image: the flame colour plus what lies under it, each
+// byte saturating at 255.
+inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t* out) {
+    for (int b = 0; b < 4; ++b) {
+        const int under = b == 3 ? cell[3] : charred ? cell[b] >> 1 : 0;
+        const int sum = int((flame >> (8 * b)) & 255) + under;
+        out[b] = uint8_t(sum < 255 ? sum : 255);
+    }
 }
 
 }  // namespace
@@ -89,11 +101,12 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     }
 
     const float maxRow = float(height + 2 * B - 3);
+    uint8_t* dst = heat + (B * by) * W + B * bx;
+    int row = 0;
+#if KINDORA_SSE2
     const __m128 loX = _mm_set1_ps(0.0f), hiX = _mm_set1_ps(float(W - 1));
     const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
     const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
-    uint8_t* dst = heat + (B * by) * W + B * bx;
-    int row = 0;
     for (; row + 4 <= rows; row += 4, dst += 4 * W) {
         __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
         const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
@@ -108,6 +121,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
             sy = _mm_add_ps(sy, dy);
         }
     }
+#endif
     for (; row < rows; ++row, dst += W) {
         float sx = startX[row], sy = startY[row];
         for (int col = 0; col < B; ++col) {
@@ -148,12 +162,19 @@ void FIRECLASS::TextureWarp() {
 void FIRECLASS::BuildFireImage() {
     const int W = width, H = height;
     const bool charred = BURNSTYLE == 0;
+#if KINDORA_SSE2
     const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
     const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
+#endif
     for (int y = 0; y < H; ++y) {
         const uint8_t* __restrict k = nextHeat + size_t(y) * W;
         const uint8_t* __restrict d = desk + size_t(H - 1 - y) * W * 4;
         uint8_t* __restrict out = fireImage + size_t(y) * W * 4;
+#if !KINDORA_SSE2
+        for (int x = 0; x < W; ++x) {
+            FireCell(packedPalette[k[x]], d + 4 * x, charred, out + 4 * x);
+        }
+#else
         for (int x = 0; x < W; x += 4) {
             uint32_t heats;
             memcpy(&heats, k + x, 4);  // four heat values in one load
@@ -170,6 +191,7 @@ void FIRECLASS::BuildFireImage() {
             }
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), _mm_adds_epu8(flame, under));
         }
+#endif
     }
 }
 

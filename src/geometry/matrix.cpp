@@ -118,7 +118,7 @@ VECTOR3D AngleFromMatrix(MATRIX m) {
     const double* e = m.m;
     // Rounding in a product of rotations can take |m[2]| a hair past 1.
     float ry = float(-std::asin(std::fmax(-1.0, std::fmin(1.0, e[2]))));
-    double cy = std::cos(ry);
+    double cy = std::cos(double(ry));
     double x = 0, z;
     if (std::fabs(cy) > 0.005) {
         x = std::atan2(-e[6] / cy, e[10] / cy) * kDegreesPerRadian;

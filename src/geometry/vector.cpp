@@ -25,8 +25,8 @@ float DegreesToRadians(float degrees) {
 
 // Rotates the pair (u, v) by `radians` in their own plane, in double.
 void RotatePair(float* u, float* v, float radians) {
-    double c = std::cos(radians);
-    double s = std::sin(radians);
+    double c = std::cos(double(radians));
+    double s = std::sin(double(radians));
     float u0 = *u;
     float v0 = *v;
     *u = float(c * u0 - s * v0);

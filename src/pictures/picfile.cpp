@@ -28,9 +28,7 @@ void PictureTextureSize(int sizeChoice, uint32_t wide, uint32_t high, uint32_t m
 }
 
 int FireSideFor(int fireRes) {
-    if (fireRes == 0) return 128;
-    if (fireRes == 2) return 512;
-    return 256;
+    return FireGridSide(fireRes);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "picture_decoder.h"
+#include "settings.h"
 #include "texture.h"
 
 // Texture-size choices: a fixed square, or the picture's own size rounded to
@@ -20,7 +21,7 @@ uint32_t TextureSideFor(uint32_t pixels, uint32_t maxSide);
 void PictureTextureSize(int sizeChoice, uint32_t wide, uint32_t high, uint32_t maxSide,
                         uint32_t* texWide, uint32_t* texHigh);
 
-// Side of the fire-sized copy: 0 gives 128, 2 gives 512, anything else 256.
+// Side of the fire-sized copy: the fire grid's side (FireGridSide).
 int FireSideFor(int fireRes);
 
 // Scales tightly packed RGBA pixels with GLU's box filter, whatever the

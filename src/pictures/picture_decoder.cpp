@@ -23,9 +23,11 @@ bool PictureSizeAllowed(uint64_t wide, uint64_t high, PictureReason* reason) {
                   (unsigned long long)high);
         return false;
     }
-    if (wide > kMaxPictureSide || high > kMaxPictureSide || wide * high > kMaxPicturePixels) {
-        SetReason(reason, "picture too large (%llu x %llu, at most %u a side)",
-                  (unsigned long long)wide, (unsigned long long)high, kMaxPictureSide);
+    // Either side alone over the cap also keeps the product from overflowing.
+    if (wide > kMaxPicturePixels || high > kMaxPicturePixels || wide * high > kMaxPicturePixels) {
+        SetReason(reason, "picture too large (%llu x %llu, at most %llu pixels)",
+                  (unsigned long long)wide, (unsigned long long)high,
+                  (unsigned long long)kMaxPicturePixels);
         return false;
     }
     return true;

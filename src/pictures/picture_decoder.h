@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "texture.h"
+
 // A decoded picture as the loader needs it: packed rows from the top of the
 // picture down, `bytesPerRow` apart, each pixel R, G, B (24 bits) or
 // R, G, B, A (32 bits). `pixels` is allocated with malloc; whoever receives
@@ -16,9 +18,9 @@ struct PictureBitmap {
     uint8_t* pixels = nullptr;
 };
 
-// Pictures larger than this are refused before anything is allocated.
-constexpr uint32_t kMaxPictureSide = 16384;
-constexpr uint64_t kMaxPicturePixels = uint64_t(1) << 28;
+// Pictures of more pixels are refused before anything is allocated; a side
+// may be any length (a panorama) as long as the count is within the cap.
+constexpr uint64_t kMaxPicturePixels = kMaxImagePixels;
 
 // Why a load failed, in a few words, for tools that tell the user.
 struct PictureReason {
@@ -29,8 +31,8 @@ struct PictureReason {
 void SetReason(PictureReason* reason, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
-// True when the sides are at least 1 and within both caps; otherwise says
-// why in `reason`.
+// True when the sides are at least 1 and the pixel count is within the cap;
+// otherwise says why in `reason`.
 bool PictureSizeAllowed(uint64_t wide, uint64_t high, PictureReason* reason);
 
 // The platform's decoder: fills `out` and returns true, or returns false,

@@ -1,12 +1,12 @@
 #include "random_choice.h"
 
-#include <dirent.h>
-
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "folder_reader.h"
 #include "picfile.h"
 
 const char* const kPictureExtensions[3] = {".jpg", ".gif", ".png"};
@@ -25,13 +25,27 @@ void CopyName(const char* name, char* nameOut) {
 // Says why no file could be chosen: the folder cannot be read, or holds no
 // accepted name.
 void DescribeEmptyFolder(const char* folder, PictureReason* reason) {
-    DIR* dir = opendir(folder);
-    if (!dir) {
-        SetReason(reason, "cannot open the folder (%s)", strerror(errno));
+    const FOLDERREADER& reader = CurrentFolderReader();
+    if (!reader.Open) {
+        SetReason(reason, "cannot open the folder (no folder reader installed)");
         return;
     }
-    closedir(dir);
+    int error = 0;
+    void* listing = reader.Open(reader.context, folder, &error);
+    if (!listing) {
+        SetReason(reason, "cannot open the folder (%s)", strerror(error));
+        return;
+    }
+    reader.Close(listing);
     SetReason(reason, "no .jpg, .gif or .png file in the folder");
+}
+
+// Opens a listing of `folder` through the installed reader; null when none
+// is installed or the folder cannot be opened.
+void* OpenListing(const char* folder) {
+    const FOLDERREADER& reader = CurrentFolderReader();
+    int error = 0;
+    return reader.Open ? reader.Open(reader.context, folder, &error) : nullptr;
 }
 
 }  // namespace
@@ -49,33 +63,35 @@ bool NameHasExtension(const char* name, const char* ext) {
 
 int32_t CountFiles(const char* folder, const char* ext) {
     if (!folder || !ext) return 0;
-    DIR* dir = opendir(folder);
-    if (!dir) return 0;
+    void* listing = OpenListing(folder);
+    if (!listing) return 0;
+    const FOLDERREADER& reader = CurrentFolderReader();
     int32_t count = 0;
-    while (const dirent* entry = readdir(dir)) {
-        if (NameHasExtension(entry->d_name, ext)) ++count;
+    while (const char* name = reader.Next(listing)) {
+        if (NameHasExtension(name, ext) && count < INT32_MAX) ++count;
     }
-    closedir(dir);
+    reader.Close(listing);
     return count;
 }
 
 bool FindNthFile(const char* folder, char* nameOut, const char* ext, int32_t n) {
     const int32_t count = CountFiles(folder, ext);
     if (count <= 0 || count < n) return false;
-    DIR* dir = opendir(folder);
-    if (!dir) return false;
+    void* listing = OpenListing(folder);
+    if (!listing) return false;
+    const FOLDERREADER& reader = CurrentFolderReader();
     int32_t index = 0;
     bool found = false;
-    while (const dirent* entry = readdir(dir)) {
-        if (!NameHasExtension(entry->d_name, ext)) continue;
+    while (const char* name = reader.Next(listing)) {
+        if (!NameHasExtension(name, ext)) continue;
         if (index == n) {
-            CopyName(entry->d_name, nameOut);
+            CopyName(name, nameOut);
             found = true;
             break;
         }
         ++index;
     }
-    closedir(dir);
+    reader.Close(listing);
     return found;
 }
 

@@ -69,7 +69,21 @@ void CmykRowToRgb(const uint8_t* cmyk, uint32_t wide, bool inverted, uint8_t* rg
 
 }  // namespace
 
+unsigned JpegScaleDenominator(uint64_t wide, uint64_t high, uint64_t maxPixels) {
+    for (unsigned denominator = 1; denominator <= 8; denominator *= 2) {
+        const uint64_t w = (wide + denominator - 1) / denominator;
+        const uint64_t h = (high + denominator - 1) / denominator;
+        if (w * h <= maxPixels) return denominator;
+    }
+    return 0;
+}
+
 bool DecodeJpeg(const uint8_t* data, size_t size, PictureBitmap* out, PictureReason* reason) {
+    return DecodeJpegWithin(data, size, kMaxPicturePixels, out, reason);
+}
+
+bool DecodeJpegWithin(const uint8_t* data, size_t size, uint64_t maxPixels, PictureBitmap* out,
+                      PictureReason* reason) {
     jpeg_decompress_struct cinfo{};
     JpegFailure failure{};
     jpeg_progress_mgr progress{};
@@ -93,7 +107,19 @@ bool DecodeJpeg(const uint8_t* data, size_t size, PictureBitmap* out, PictureRea
     cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
-    if (!PictureSizeAllowed(cinfo.image_width, cinfo.image_height, reason)) {
+    // A picture over the pixel cap (a panorama, say) is decoded at 1/2, 1/4
+    // or 1/8 of its size, which libjpeg does while decoding, at no cost.
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = JpegScaleDenominator(cinfo.image_width, cinfo.image_height, maxPixels);
+    if (cinfo.scale_denom == 0) {
+        SetReason(reason, "picture too large (%u x %u, at most %llu pixels even at 1/8)",
+                  unsigned(cinfo.image_width), unsigned(cinfo.image_height),
+                  (unsigned long long)maxPixels);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_calc_output_dimensions(&cinfo);
+    if (!PictureSizeAllowed(cinfo.output_width, cinfo.output_height, reason)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }

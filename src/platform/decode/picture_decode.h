@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "picture_decoder.h"
+#include "posix_services.h"
 
 // Files larger than this are not read.
 constexpr uint64_t kMaxPictureFileBytes = uint64_t(256) << 20;
@@ -28,9 +29,12 @@ bool DecodePictureMemory(const uint8_t* data, size_t size, PictureBitmap* out,
 // restores that.
 void SetVectorPictureSize(uint32_t wide, uint32_t high);
 
-// Makes DecodePictureFile the loaders' decoder.
+// Makes DecodePictureFile the loaders' decoder, and installs the POSIX
+// folder listing and executable location that the picture choice and the
+// resource search rely on (InstallPosixServices).
 inline void InstallPlatformPictureDecoder() {
     SetPictureDecoder(DecodePictureFile);
+    InstallPosixServices();
 }
 
 #endif

@@ -167,10 +167,8 @@ bool AbandonPng(png_structp* png, png_infop* info, uint8_t* widened, FILE* file)
     return false;
 }
 
-}  // namespace
-
-bool WritePngFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32_t high,
-                  PngLayout layout, const uint8_t* palette, int colours) {
+bool WritePng(const char* path, const uint8_t* pixels, uint32_t wide, uint32_t high,
+              PngLayout layout, const uint8_t* palette, int colours, bool bottomUp) {
     const PngShape shape = ShapeOf(layout);
     if (layout == PngLayout::kPalette && (!palette || colours < 1 || colours > 256)) return false;
     FILE* volatile file = fopen(path, "wb");
@@ -187,7 +185,7 @@ bool WritePngFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32
     if (layout == PngLayout::kPalette) SetPalette(png, info, palette, colours);
     png_write_info(png, info);
     for (uint32_t y = 0; y < high; ++y) {
-        const uint8_t* row = pixels + size_t(y) * samples;
+        const uint8_t* row = pixels + size_t(bottomUp ? high - 1 - y : y) * samples;
         if (shape.bitDepth == 16) {
             WidenRow(row, samples, widened);
             row = widened;
@@ -198,6 +196,23 @@ bool WritePngFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32
     png_destroy_write_struct(&png, &info);
     free(widened);
     return fclose(file) == 0;
+}
+
+}  // namespace
+
+bool WritePngFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32_t high,
+                  PngLayout layout, const uint8_t* palette, int colours) {
+    return WritePng(path, pixels, wide, high, layout, palette, colours, false);
+}
+
+bool WritePngBottomUp(const char* path, const uint8_t* rgba, int width, int height) {
+    if (width < 1 || height < 1 ||
+        !WritePng(path, rgba, uint32_t(width), uint32_t(height), PngLayout::kRgba, nullptr, 0,
+                  true)) {
+        fprintf(stderr, "cannot write %s\n", path);
+        return false;
+    }
+    return true;
 }
 
 bool WriteGifFile(const char* path, const uint8_t* indices, uint32_t wide, uint32_t high,

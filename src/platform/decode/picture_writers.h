@@ -37,6 +37,10 @@ enum class PngLayout {
 bool WritePngFile(const char* path, const uint8_t* pixels, uint32_t wide, uint32_t high,
                   PngLayout layout, const uint8_t* palette = nullptr, int colours = 0);
 
+// RGBA pixels stored bottom row first (as glReadPixels gives them) to a PNG
+// file. False, with a line on stderr, when it cannot.
+bool WritePngBottomUp(const char* path, const uint8_t* rgba, int width, int height);
+
 // One frame of palette indices; `colours` (at most 256) R, G, B triples.
 bool WriteGifFile(const char* path, const uint8_t* indices, uint32_t wide, uint32_t high,
                   const uint8_t* palette, int colours, bool interlaced);

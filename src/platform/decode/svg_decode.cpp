@@ -91,13 +91,16 @@ void OwnSize(RsvgHandle* handle, double* wide, double* high) {
     if (hasViewBox && box.width > 0 && box.height > 0) *wide = box.width, *high = box.height;
 }
 
+// cairo draws no image surface wider or higher than this.
+constexpr double kMaxVectorSide = 32767;
+
 // The smallest size of the picture's proportions that covers the set size.
 bool CoverSize(double wide, double high, uint32_t* outWide, uint32_t* outHigh,
                PictureReason* reason) {
     const double scale = std::fmax(gVectorWide / wide, gVectorHigh / high);
     const double w = std::fmax(std::round(wide * scale), gVectorWide);
     const double h = std::fmax(std::round(high * scale), gVectorHigh);
-    if (!(w <= kMaxPictureSide && h <= kMaxPictureSide)) {
+    if (!(w <= kMaxVectorSide && h <= kMaxVectorSide)) {
         SetReason(reason, "SVG: proportions too extreme (%g x %g)", wide, high);
         return false;
     }

@@ -31,42 +31,59 @@ namespace {
 
 const std::string kLayout = std::string(KINDORA_DATA_DIR) + "/Kindora.ui";
 
-// Starts Xvfb on a display number of its own choosing and opens GTK on it.
+// Starts a private Xvfb and opens GTK on it.
 // Without a server the tests skip, except under CI, where that fails.
 class XvfbEnvironment : public testing::Environment {
    public:
     void SetUp() override {
-        int fds[2];
-        if (pipe(fds) != 0) return;
+        // Display numbers from the process id, so that parallel test
+        // processes (and other servers on the machine) do not meet.
+        for (int attempt = 0; attempt < 8 && !started; ++attempt)
+            started = Start(200 + (getpid() * 7 + attempt * 131) % 700);
+    }
+    void TearDown() override { Stop(); }
+    static bool started;
+
+   private:
+    bool Start(int display) {
+        const std::string name = ":" + std::to_string(display);
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+        if (access(("/tmp/.X" + std::to_string(display) + "-lock").c_str(), F_OK) == 0)
+            return false;
         server = fork();
         if (server == 0) {
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+                   "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
-        close(fds[1]);
-        char number[16] = {};
-        ssize_t got = server > 0 ? read(fds[0], number, sizeof number - 1) : 0;
-        close(fds[0]);
-        if (got <= 0) return;
-        number[strcspn(number, "\n")] = '\0';
-        setenv("DISPLAY", (std::string(":") + number).c_str(), 1);
+        if (server < 0) return false;
+        // Wait for its socket, or for it to give up (the number was taken).
+        for (int i = 0; i < 500; ++i) {
+            if (waitpid(server, nullptr, WNOHANG) == server) {
+                server = 0;
+                return false;
+            }
+            if (access(socket.c_str(), F_OK) == 0) break;
+            usleep(10000);
+        }
+        setenv("DISPLAY", name.c_str(), 1);
         setenv("GDK_BACKEND", "x11", 1);
         setenv("GTK_A11Y", "none", 1);
         setenv("GSETTINGS_BACKEND", "memory", 1);
-        started = gtk_init_check(nullptr, nullptr);
+        for (int i = 0; i < 50; ++i) {
+            if (gtk_init_check(nullptr, nullptr)) return true;
+            usleep(20000);
+        }
+        Stop();
+        return false;
     }
-    void TearDown() override {
+    void Stop() {
         if (server > 0) {
             kill(server, SIGTERM);
             waitpid(server, nullptr, 0);
         }
+        server = 0;
     }
-    static bool started;
-
-   private:
     pid_t server = 0;
 };
 bool XvfbEnvironment::started = false;

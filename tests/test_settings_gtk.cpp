@@ -486,3 +486,39 @@ TEST_F(SettingsWindow, PreviewWithoutTheSaverStaysBlackWithANote) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SettingsWindow, WhatTheSaverPaintsStaysOnScreen) {
+    PREVIEWCHILD preview;
+    ASSERT_TRUE(StartPreview(&preview, sheet->preview, KINDORA_PREVIEW_STANDIN));
+    GdkWindow* window = gtk_widget_get_window(sheet->preview);
+    const int width = gdk_window_get_width(window), height = gdk_window_get_height(window);
+    auto red = [&] {
+        GdkPixbuf* shot = gdk_pixbuf_get_from_window(window, width / 2, height / 2, 1, 1);
+        const guchar* pixel = shot ? gdk_pixbuf_get_pixels(shot) : nullptr;
+        bool isRed = pixel && pixel[0] == 255 && pixel[1] == 0 && pixel[2] == 0;
+        if (shot) g_object_unref(shot);
+        return isRed;
+    };
+    bool painted = false;
+    for (int i = 0; i < 200 && !painted; ++i) {
+        Drain();
+        g_usleep(10000);
+        painted = red();
+    }
+    ASSERT_TRUE(painted);
+    // The child paints once; GTK's own redraws of the window must not cover it.
+    for (int i = 0; i < 10; ++i) {
+        gtk_widget_queue_draw(GTK_WIDGET(sheet->window));
+        Drain();
+        g_usleep(20000);
+        Drain();
+    }
+    EXPECT_TRUE(red());
+    const pid_t pid = preview.pid;
+    StopPreview(&preview);
+    EXPECT_TRUE(Gone(pid));
+}
+
+}  // namespace

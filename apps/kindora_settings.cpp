@@ -2,7 +2,9 @@
 // shows the configuration sheet beside a live preview of the saver, which
 // runs as its own process drawing into the window.
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <cstring>
@@ -27,6 +29,13 @@ constexpr const char* kNoWindowCaption = "Settings Unavailable";
 
 void QuitMainLoop(void*) {
     gtk_main_quit();
+}
+
+// Ended from outside (logout, kill): close as Cancel does, so that the
+// preview child is stopped and reaped rather than left behind.
+gboolean OnStopSignal(gpointer) {
+    gtk_main_quit();
+    return G_SOURCE_REMOVE;
 }
 
 // What a view does at creation: the stored settings into its own record.
@@ -91,6 +100,8 @@ int main(int argc, char** argv) {
     PREVIEWCHILD preview;
     preview.area = sheet->preview;
     ShowConfigureSheet(sheet, &settings, &mainMonitorOnly, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        g_unix_signal_add(signal, OnStopSignal, nullptr);
     g_idle_add(StartPreviewLater, &preview);
     gtk_main();
     StopPreview(&preview);

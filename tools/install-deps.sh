@@ -8,7 +8,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libgif-dev
   libglib2.0-dev libgtk-3-dev
   libgtest-dev googletest libbenchmark-dev
-  xvfb xauth desktop-file-utils
+  xvfb xauth desktop-file-utils xdg-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -36,7 +36,7 @@ constexpr int kColoursItems = 4;
 constexpr int kBGTypeItems = 3;
 constexpr int kBGResItems = 3;
 constexpr int32_t kBurnValueMin = 1;
-constexpr int32_t kBurnValueMax = 1000;
+constexpr int32_t kBurnValueMax = 99999;
 
 // The background type whose pictures come from the folder.
 constexpr int32_t kFolderBGType = 2;

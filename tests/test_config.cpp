@@ -685,8 +685,8 @@ class Sheet : public testing::Test {
         fake.memory = &memory;
         sheet.settings = &settings;
         sheet.mainMonitorOnly = &mainMonitorOnly;
-        sheet.platform = {&fake,          FakeOpenStore,  FakeClose,
-                          FakeChooseFolder, FakeRunCommand, FakeSetEnabled};
+        sheet.platform = {&fake,          FakeOpenStore, FakeClose, FakeChooseFolder,
+                          FakeRunCommand, FakeSetEnabled};
         ConfigureSheetShowFields(&sheet);
     }
 
@@ -718,6 +718,22 @@ TEST_F(Sheet, OpensOnTheViewsOwnFieldsEvenWhereTheyDifferFromTheStore) {
     EXPECT_EQ(Stored("BGType"), IntegerValue(1));
     EXPECT_EQ(memory.flushes, 1);
     EXPECT_EQ(fake.closes, 1);
+}
+
+TEST_F(Sheet, ValuesWithoutAnItemShowAsTheItemTheyActAsOrPassThrough) {
+    settings.FIRERES = 7;
+    settings.COLOURS = -2;
+    settings.BGRES = 5;
+    settings.BURNSTYLE = 9;
+    settings.BGTYPE = 3;
+    ConfigureSheetShowFields(&sheet);
+    EXPECT_EQ(sheet.controls.fireRes, 1);
+    EXPECT_EQ(sheet.controls.colours, 0);
+    EXPECT_EQ(sheet.controls.bgRes, 2);
+    EXPECT_TRUE(ConfigureSheetSave(&sheet));
+    EXPECT_EQ(Stored("FireRes"), IntegerValue(1));
+    EXPECT_EQ(Stored("BurnStyle"), IntegerValue(9));
+    EXPECT_EQ(Stored("BGType"), IntegerValue(3));
 }
 
 TEST_F(Sheet, SaveSetsTheViewsFieldsWritesInKeyOrderAndCloses) {

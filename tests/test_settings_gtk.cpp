@@ -344,9 +344,9 @@ TEST_F(SettingsWindow, DefaultsThenCancelLeaveTheKeyFileAndTheFolderButton) {
 }
 
 TEST_F(SettingsWindow, CancelledChooserAndOddStoredValuesChangeNothing) {
-    settings.COLOURS = 9;  // no item: none is shown, and Save keeps it
+    settings.BURNSTYLE = 9;  // no item: none is shown, and Save keeps it
     ShowConfigureSheet(sheet, &settings, &mainMonitorOnly, config.c_str());
-    EXPECT_EQ(gtk_combo_box_get_active(sheet->oColours), -1);
+    EXPECT_EQ(gtk_combo_box_get_active(sheet->oBurnStyle), -1);
     DIALOGANSWER answer;
     answer.type = GTK_TYPE_FILE_CHOOSER_DIALOG;
     std::string start;
@@ -364,7 +364,7 @@ TEST_F(SettingsWindow, CancelledChooserAndOddStoredValuesChangeNothing) {
     EXPECT_STREQ(settings.BGPath, config.c_str());
     Click("saveButton");
     bool flag = false;
-    EXPECT_EQ(Stored(&flag).COLOURS, 9);
+    EXPECT_EQ(Stored(&flag).BURNSTYLE, 9);
 }
 
 TEST_F(SettingsWindow, HelpButtonOpensTheManual) {

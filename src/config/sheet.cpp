@@ -15,6 +15,12 @@ int32_t AtLeastOne(int32_t value) {
     return value < kBurnValueMin ? kBurnValueMin : value;
 }
 
+// A stored value that no item shows, for a field where every such value acts
+// as one of the items, shows as that item.
+int32_t ItemItActsAs(int32_t value, int items, int32_t actsAs) {
+    return value >= 0 && value < items ? value : actsAs;
+}
+
 void Close(const CONFIGSHEET& sheet) {
     if (sheet.platform.CloseSheet) sheet.platform.CloseSheet(sheet.platform.context);
 }
@@ -37,13 +43,13 @@ bool StoreFields(const CONFIGSHEET& sheet) {
 SHEETCONTROLS SheetControlsFrom(const SETTINGS& settings, bool mainMonitorOnly) {
     SHEETCONTROLS controls;
     controls.mainMonitorOnly = mainMonitorOnly;
-    controls.fireRes = settings.FIRERES;
+    controls.fireRes = ItemItActsAs(settings.FIRERES, kFireResItems, kDefaultFireRes);
     controls.burnDelay = settings.BURNDELAY;
     controls.burnSpeed = settings.BURNSPEED;
     controls.burnStyle = settings.BURNSTYLE;
-    controls.colours = settings.COLOURS;
+    controls.colours = ItemItActsAs(settings.COLOURS, kColoursItems, 0);
     controls.bgType = settings.BGTYPE;
-    controls.bgRes = settings.BGRES;
+    controls.bgRes = ItemItActsAs(settings.BGRES, kBGResItems, kBGResItems - 1);
     controls.bgPath = settings.BGPath;
     return controls;
 }

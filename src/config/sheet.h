@@ -69,7 +69,10 @@ struct CONFIGSHEET {
     std::string webPage;
 };
 
-// The controls as a record and a flag set them.
+// The controls as a record and a flag set them. A fire detail, colour
+// scheme or background detail that has no item shows as the item it acts as
+// (fire detail medium, the first colours, the picture's own size); a burn
+// style or background type without an item shows none and is kept.
 SHEETCONTROLS SheetControlsFrom(const SETTINGS& settings, bool mainMonitorOnly);
 
 // Opening the sheet (configureSheet): the controls from the view's fields.

@@ -277,7 +277,10 @@ bool ChooseFolderGtk(void*, const char* title, const char* startFolder, std::str
     gtk_file_chooser_set_select_multiple(chooser, FALSE);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
-    if (startFolder && *startFolder) gtk_file_chooser_set_current_folder(chooser, startFolder);
+    // A folder that is gone (or the default one, which few systems have)
+    // would leave the chooser wherever GTK likes: start at home instead.
+    const bool exists = startFolder && g_file_test(startFolder, G_FILE_TEST_IS_DIR);
+    gtk_file_chooser_set_current_folder(chooser, exists ? startFolder : g_get_home_dir());
     bool accepted = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT;
     if (accepted) {
         // With no folder picked in the list, the folder being shown is the choice.

@@ -17,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "alert_recorder.h"
 #include "memory_store.h"
 #include "preferences.h"
 #include "prefs_glib.h"
+#include "sheet.h"
 
 namespace fs = std::filesystem;
 
@@ -637,6 +639,249 @@ TEST(PrefStoreOpen, ConfigFolderFollowsXdgConfigHomeWhenAbsolute) {
     EXPECT_EQ(UserConfigDir(), home);
     if (saved) setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
     EXPECT_EQ(PrefFilePath("/srv/conf", "qxKindora"), "/srv/conf/kindora/qxKindora.conf");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The configuration sheet's actions, driven headless.
+
+namespace {
+
+// The platform side of a sheet, recorded: what the test answers and what the
+// actions asked for.
+struct FAKESHEETPLATFORM {
+    MEMORYSTORE* memory = nullptr;
+    bool storeOpens = true;
+    int closes = 0;
+    bool chooserAccepts = true;
+    std::string chooserAnswer;
+    std::vector<std::string> chooserCalls;  // "title|start folder"
+    std::vector<std::string> commands;
+    std::vector<bool> enabledStates;
+};
+
+bool FakeOpenStore(void* context, const char* module, PREFSTORE* store) {
+    auto* fake = static_cast<FAKESHEETPLATFORM*>(context);
+    if (!fake->storeOpens || strcmp(module, "qxKindora") != 0) return false;
+    *store = MemoryStoreInterface(fake->memory);
+    return true;
+}
+
+void FakeClose(void* context) {
+    static_cast<FAKESHEETPLATFORM*>(context)->closes++;
+}
+
+bool FakeChooseFolder(void* context, const char* title, const char* start, std::string* chosen) {
+    auto* fake = static_cast<FAKESHEETPLATFORM*>(context);
+    fake->chooserCalls.push_back(std::string(title) + "|" + start);
+    if (fake->chooserAccepts) *chosen = fake->chooserAnswer;
+    return fake->chooserAccepts;
+}
+
+void FakeRunCommand(void* context, const char* command) {
+    static_cast<FAKESHEETPLATFORM*>(context)->commands.push_back(command);
+}
+
+void FakeSetEnabled(void* context, bool enabled) {
+    static_cast<FAKESHEETPLATFORM*>(context)->enabledStates.push_back(enabled);
+}
+
+// A view that has loaded a store of the user's own values, with its sheet
+// open; the store's log starts empty.
+class Sheet : public testing::Test {
+   protected:
+    void SetUp() override {
+        StoreUserValues(&memory, StringValue("1.1"));
+        ASSERT_TRUE(LoadSettings(MemoryStoreInterface(&memory), &settings, &mainMonitorOnly));
+        memory.reads.clear();
+        fake.memory = &memory;
+        sheet.settings = &settings;
+        sheet.mainMonitorOnly = &mainMonitorOnly;
+        sheet.platform = {&fake,          FakeOpenStore, FakeClose, FakeChooseFolder,
+                          FakeRunCommand, FakeSetEnabled};
+        ConfigureSheetShowFields(&sheet);
+    }
+
+    MEMORYVALUE Stored(const char* key) { return memory.values[key]; }
+
+    MEMORYSTORE memory;
+    FAKESHEETPLATFORM fake;
+    SETTINGS settings;
+    bool mainMonitorOnly = false;
+    CONFIGSHEET sheet;
+};
+
+TEST_F(Sheet, OpensOnTheViewsOwnFieldsEvenWhereTheyDifferFromTheStore) {
+    settings.BGTYPE = 1;  // the view's capture failed; the store still says 2
+    ConfigureSheetShowFields(&sheet);
+    const SHEETCONTROLS& c = sheet.controls;
+    EXPECT_TRUE(c.mainMonitorOnly);
+    EXPECT_EQ(c.fireRes, 2);
+    EXPECT_EQ(c.burnStyle, 3);
+    EXPECT_EQ(c.burnSpeed, 7);
+    EXPECT_EQ(c.burnDelay, 9);
+    EXPECT_EQ(c.colours, 2);
+    EXPECT_EQ(c.bgType, 1);
+    EXPECT_EQ(c.bgRes, 0);
+    EXPECT_EQ(c.bgPath, "/home/ann/Pictures");
+    EXPECT_TRUE(fake.enabledStates.empty());
+
+    EXPECT_TRUE(ConfigureSheetSave(&sheet));
+    EXPECT_EQ(Stored("BGType"), IntegerValue(1));
+    EXPECT_EQ(memory.flushes, 1);
+    EXPECT_EQ(fake.closes, 1);
+}
+
+TEST_F(Sheet, ValuesWithoutAnItemShowAsTheItemTheyActAsOrPassThrough) {
+    settings.FIRERES = 7;
+    settings.COLOURS = -2;
+    settings.BGRES = 5;
+    settings.BURNSTYLE = 9;
+    settings.BGTYPE = 3;
+    ConfigureSheetShowFields(&sheet);
+    EXPECT_EQ(sheet.controls.fireRes, 1);
+    EXPECT_EQ(sheet.controls.colours, 0);
+    EXPECT_EQ(sheet.controls.bgRes, 2);
+    EXPECT_TRUE(ConfigureSheetSave(&sheet));
+    EXPECT_EQ(Stored("FireRes"), IntegerValue(1));
+    EXPECT_EQ(Stored("BurnStyle"), IntegerValue(9));
+    EXPECT_EQ(Stored("BGType"), IntegerValue(3));
+}
+
+TEST_F(Sheet, SaveSetsTheViewsFieldsWritesInKeyOrderAndCloses) {
+    sheet.controls = {false, 0, 55, 66, 1, 3, 0, 2, "/shown"};
+    EXPECT_TRUE(ConfigureSheetSave(&sheet));
+    EXPECT_FALSE(mainMonitorOnly);
+    EXPECT_EQ(settings.FIRERES, 0);
+    EXPECT_EQ(settings.BURNSPEED, 55);
+    EXPECT_EQ(settings.BURNDELAY, 66);
+    EXPECT_EQ(settings.BURNSTYLE, 1);
+    EXPECT_EQ(settings.COLOURS, 3);
+    EXPECT_EQ(settings.BGTYPE, 0);
+    EXPECT_EQ(settings.BGRES, 2);
+    // Only the folder chooser sets the record's folder.
+    EXPECT_STREQ(settings.BGPath, "/home/ann/Pictures");
+    const Writes expected = {
+        {"MainMonitorOnly", BoolValue(false)}, {"FireRes", IntegerValue(0)},
+        {"BurnStyle", IntegerValue(1)},        {"BurnSpeed", IntegerValue(55)},
+        {"BurnDelay", IntegerValue(66)},       {"Colours", IntegerValue(3)},
+        {"BGType", IntegerValue(0)},           {"BGRes", IntegerValue(2)},
+        {"BGPath", StringValue("/shown")},
+    };
+    EXPECT_EQ(memory.writes, expected);
+    EXPECT_EQ(memory.flushes, 1);
+    EXPECT_EQ(fake.closes, 1);
+}
+
+TEST_F(Sheet, BurnValuesBelowOneAreSavedAsOne) {
+    sheet.controls.burnSpeed = 0;
+    sheet.controls.burnDelay = -4;
+    EXPECT_TRUE(ConfigureSheetSave(&sheet));
+    EXPECT_EQ(Stored("BurnSpeed"), IntegerValue(1));
+    EXPECT_EQ(Stored("BurnDelay"), IntegerValue(1));
+}
+
+TEST_F(Sheet, FailedSaveTellsTheUserAndKeepsTheSheetOpen) {
+    ScopedAlertRecorder recorder;
+    memory.flushResult = false;
+    sheet.controls.fireRes = 0;
+    EXPECT_FALSE(ConfigureSheetSave(&sheet));
+    fake.storeOpens = false;
+    EXPECT_FALSE(ConfigureSheetSave(&sheet));
+    ASSERT_EQ(recorder.alerts().size(), 2u);
+    EXPECT_EQ(recorder.alerts()[0].caption, "Settings Not Saved");
+    EXPECT_EQ(fake.closes, 0);
+    EXPECT_EQ(sheet.controls.fireRes, 0);
+
+    fake.storeOpens = true;
+    memory.flushResult = true;
+    EXPECT_TRUE(ConfigureSheetSave(&sheet));
+    EXPECT_EQ(fake.closes, 1);
+    EXPECT_EQ(recorder.alerts().size(), 2u);
+}
+
+TEST_F(Sheet, ChosenFolderReachesTheViewAtOnceAndSurvivesCancel) {
+    fake.chooserAnswer = "/home/ann/Fires";
+    ConfigureSheetBGPath(&sheet);
+    ASSERT_EQ(fake.chooserCalls.size(), 1u);
+    EXPECT_EQ(fake.chooserCalls[0],
+              "Select Folder To Load Random Background Images From|/home/ann/Pictures");
+    EXPECT_STREQ(settings.BGPath, "/home/ann/Fires");
+    EXPECT_EQ(sheet.controls.bgPath, "/home/ann/Fires");
+
+    ConfigureSheetCancel(&sheet);
+    EXPECT_EQ(fake.closes, 1);
+    EXPECT_TRUE(memory.writes.empty());
+    EXPECT_EQ(memory.flushes, 0);
+    EXPECT_EQ(Stored("BGPath"), StringValue("/home/ann/Pictures"));
+    ConfigureSheetShowFields(&sheet);
+    EXPECT_EQ(sheet.controls.bgPath, "/home/ann/Fires");
+}
+
+TEST_F(Sheet, CancelledChooserChangesNothing) {
+    fake.chooserAccepts = false;
+    fake.chooserAnswer = "/elsewhere";
+    ConfigureSheetBGPath(&sheet);
+    EXPECT_EQ(fake.chooserCalls.size(), 1u);
+    EXPECT_STREQ(settings.BGPath, "/home/ann/Pictures");
+    EXPECT_EQ(sheet.controls.bgPath, "/home/ann/Pictures");
+}
+
+TEST_F(Sheet, FolderOver1023BytesIsCutInTheViewButSavedWhole) {
+    const std::string longPath = "/" + std::string(1500, 'p');
+    fake.chooserAnswer = longPath;
+    ConfigureSheetBGPath(&sheet);
+    EXPECT_EQ(strlen(settings.BGPath), 1023u);
+    EXPECT_EQ(std::string(settings.BGPath), longPath.substr(0, 1023));
+    EXPECT_EQ(sheet.controls.bgPath, longPath);
+    EXPECT_TRUE(ConfigureSheetSave(&sheet));
+    EXPECT_EQ(Stored("BGPath"), StringValue(longPath));
+}
+
+TEST_F(Sheet, DefaultsThenSaveStoresTheDefaultsAndTheShownFolder) {
+    fake.chooserAnswer = "/home/ann/Fires";
+    ConfigureSheetBGPath(&sheet);
+    ConfigureSheetDefaults(&sheet);
+    EXPECT_TRUE(memory.writes.empty());
+    EXPECT_EQ(settings.FIRERES, 2);  // no field changes before Save
+    EXPECT_EQ(sheet.controls.bgPath, "/home/ann/Fires");
+    EXPECT_TRUE(ConfigureSheetSave(&sheet));
+    Writes expected(kDefaultWrites.begin() + 1, kDefaultWrites.end());
+    expected.back().second = StringValue("/home/ann/Fires");
+    EXPECT_EQ(memory.writes, expected);
+}
+
+TEST_F(Sheet, DefaultsThenCancelStoresNothingAndReopeningShowsTheView) {
+    const SHEETCONTROLS before = sheet.controls;
+    ConfigureSheetDefaults(&sheet);
+    EXPECT_EQ(sheet.controls.burnStyle, 4);
+    ConfigureSheetCancel(&sheet);
+    EXPECT_TRUE(memory.writes.empty());
+    ConfigureSheetShowFields(&sheet);
+    EXPECT_EQ(sheet.controls.burnStyle, before.burnStyle);
+    EXPECT_EQ(sheet.controls.fireRes, before.fireRes);
+    EXPECT_EQ(sheet.controls.mainMonitorOnly, before.mainMonitorOnly);
+}
+
+TEST_F(Sheet, FolderButtonFollowsTheFolderTypeButNotDefaults) {
+    for (int32_t type : {0, 1, 2, 3, -1}) {
+        sheet.controls.bgType = type;
+        ConfigureSheetUpdate(&sheet);
+    }
+    EXPECT_EQ(fake.enabledStates, (std::vector<bool>{false, false, true, false, false}));
+    ConfigureSheetDefaults(&sheet);
+    EXPECT_EQ(fake.enabledStates.size(), 5u);
+}
+
+TEST_F(Sheet, WebPageOpensThroughXdgOpenWithTheAddressQuoted) {
+    ConfigureSheetOpenWebsite(&sheet);
+    EXPECT_TRUE(fake.commands.empty());
+    sheet.webPage = "/usr/share/kindora/it's manual.html";
+    ConfigureSheetOpenWebsite(&sheet);
+    ASSERT_EQ(fake.commands.size(), 1u);
+    EXPECT_EQ(fake.commands[0],
+              "xdg-open '/usr/share/kindora/it'\\''s manual.html' >/dev/null 2>&1 &");
 }
 
 }  // namespace

@@ -235,7 +235,7 @@ TEST_F(SettingsWindow, EveryControlIsThereWithItsKindItemsBoundsAndMnemonic) {
         g_list_free(labels);
     }
     EXPECT_EQ(gtk_combo_box_get_active(sheet->oFireRes), 1);
-    EXPECT_STREQ(gtk_button_get_label(sheet->oBGPath), "/library/Desktop Pictures/");
+    EXPECT_STREQ(gtk_button_get_label(sheet->oBGPath), kDefaultBGPath);
 }
 
 TEST_F(SettingsWindow, LayoutThatCannotBeUsedLeavesNoSheet) {

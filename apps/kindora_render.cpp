@@ -175,6 +175,8 @@ int main(int argc, char** argv) {
     view.startAnimation();
     const double start = host.clock;
     view.animateOneFrame();  // the set-up tick, which draws nothing
+    for (const std::string& notice : host.notices)
+        fprintf(stderr, "kindora-render: %s\n", notice.c_str());
 
     const double dt = 1.0 / double(o.fps);
     const long frames = lround(o.seconds * double(o.fps));

@@ -359,6 +359,7 @@ TEST_F(HostFixture, MissingPackStopsSetUpButTheViewKeepsTicking) {
     EXPECT_EQ(view.animtime, host.clock);  // the set-up tick saw over 2 s and reset the clock
     EXPECT_EQ(view.ssMain->deskTex, 0u);
     EXPECT_EQ(view.DeskTex.texID, captured);
+    EXPECT_EQ(host.notices.size(), 1u);
     TickAt(host.clock + 0.02);
     EXPECT_GT(view.ssMain->totalTime, 0.0);
 }

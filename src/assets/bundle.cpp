@@ -15,11 +15,31 @@ bool PlainName(const char* s) {
     return s && *s && !strchr(s, '/');
 }
 
-// "<exe dir>/../share/kindora", or empty when the executable is unknown.
-std::string FolderBesideExecutable() {
+// The running executable, or empty when it is unknown.
+std::string Executable() {
     std::string exe;
-    if (!installedFinder || !installedFinder(&exe) || exe.empty()) return std::string();
-    return (fs::path(exe).parent_path() / ".." / "share" / "kindora").string();
+    if (!installedFinder || !installedFinder(&exe)) return std::string();
+    return exe;
+}
+
+// "<prefix>/share/kindora" for an executable in <prefix>/bin or in
+// <prefix>/libexec/xscreensaver (where XScreenSaver looks for its hacks).
+std::string InstalledFolder(const std::string& exe, int levelsUp) {
+    if (exe.empty()) return std::string();
+    fs::path prefix = fs::path(exe).parent_path();
+    for (int i = 0; i < levelsUp; ++i) prefix = prefix.parent_path();
+    return (prefix / "share" / "kindora").string();
+}
+
+// The source tree's data serves only programs that run from the build tree
+// (or that cannot tell where they lie, as tests): an installed copy never
+// depends on it.
+const char* BuildTreeFolder(const std::string& exe) {
+    const std::string tree = KINDORA_BUILD_TREE;
+    const bool inTree = exe.empty() ||
+                        (exe.size() > tree.size() && exe.compare(0, tree.size(), tree) == 0 &&
+                         exe[tree.size()] == '/');
+    return inTree ? KINDORA_BUILD_DATA_DIR : "";
 }
 
 }  // namespace
@@ -46,7 +66,10 @@ bool FindResourceIn(const char* const* folders, size_t folderCount, const char* 
 }
 
 bool BundleResourcePath(const char* name, const char* type, char* out, size_t size) {
-    const std::string installed = FolderBesideExecutable();
-    const char* folders[] = {installed.c_str(), KINDORA_BUILD_DATA_DIR, KINDORA_INSTALL_DATA_DIR};
+    const std::string exe = Executable();
+    const std::string besideBin = InstalledFolder(exe, 1);
+    const std::string besideHack = InstalledFolder(exe, 2);
+    const char* folders[] = {besideBin.c_str(), besideHack.c_str(), BuildTreeFolder(exe),
+                             KINDORA_INSTALL_DATA_DIR};
     return FindResourceIn(folders, sizeof folders / sizeof folders[0], name, type, out, size);
 }

@@ -6,9 +6,10 @@
 
 // Finds the saver's resource file "<name>.<type>" and writes its path into
 // `out` (`size` bytes, terminated). The data folder is looked for, in order:
-// "../share/kindora" beside the running executable (an installed copy), the
-// source tree's data folder (a build tree), and the install prefix's data
-// folder. Returns false when no folder holds the file, the name or type is
+// "../share/kindora" beside the running executable (an installed copy in
+// bin/), "../../share/kindora" (the hack in libexec/xscreensaver/), the source
+// tree's data folder (only for an executable inside the build tree, or one
+// that does not know where it lies), and the install prefix's data folder. Returns false when no folder holds the file, the name or type is
 // empty or holds a '/', or the path does not fit in `out`.
 bool BundleResourcePath(const char* name, const char* type, char* out, size_t size);
 

@@ -59,6 +59,9 @@ struct HOSTPLATFORM {
                          size_t size) = nullptr;
     // Opens the preference store of `module`.
     bool (*OpenPrefStore)(void* context, const char* module, PREFSTORE* store) = nullptr;
+    // Tells whoever runs the saver of a fault it works around (one line, no
+    // newline); may be null.
+    void (*Notice)(void* context, const char* text) = nullptr;
     // Changes the stored settings for this run only (a host's command line);
     // may be null. Nothing it changes is written back.
     void (*OverrideSettings)(void* context, SETTINGS* settings, bool* mainMonitorOnly) = nullptr;

@@ -229,8 +229,12 @@ bool KindoraView::mainSetup() {
     }
     char pack[1024] = "";
     if (!platform.ResourcePath ||
-        !platform.ResourcePath(platform.context, "zarnish", "vellumry", pack, sizeof pack) ||
-        !LoadTexturesFromDataFile(pack, &ssMain->textures, &ssMain->texCount)) {
+        !platform.ResourcePath(platform.context, "zarnish", "vellumry", pack, sizeof pack)) {
+        Notice("the resource pack zarnish.vellumry is missing; no banner or caption");
+        return false;
+    }
+    if (!LoadTexturesFromDataFile(pack, &ssMain->textures, &ssMain->texCount)) {
+        Notice("the resource pack did not load; no banner or caption");
         return false;
     }
     const int sizeChoice = isPreview() ? kTextureSize512 : mySettings.BGRES;

@@ -63,6 +63,9 @@ class KindoraView : public ScreenSaverView {
    private:
     double Now() const { return platform.Now(platform.context); }
     bool MakeCurrent() { return platform.MakeCurrent(platform.context); }
+    void Notice(const char* text) {
+        if (platform.Notice) platform.Notice(platform.context, text);
+    }
     void KeepFireCopy(uint8_t* fresh);
     void LoadDesktopPicture(int sizeChoice);
     void LoadFolderPicture(int sizeChoice);

@@ -81,6 +81,10 @@ bool OpenStore(void* context, const char*, PREFSTORE* store) {
     return true;
 }
 
+void Notice(void* context, const char* text) {
+    Host(context)->notices.push_back(text);
+}
+
 }  // namespace
 
 bool CreateHeadlessHost(HEADLESSHOST* host, int width, int height) {
@@ -100,6 +104,7 @@ HOSTPLATFORM HeadlessHostPlatform(HEADLESSHOST* host) {
     p.DesktopPicturePath = DesktopPicturePath;
     p.ResourcePath = ResourcePath;
     p.OpenPrefStore = OpenStore;
+    p.Notice = Notice;
     return p;
 }
 

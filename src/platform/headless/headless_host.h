@@ -37,6 +37,7 @@ struct HEADLESSHOST {
     int screenReads = 0;
     std::vector<int32_t> screensRead;
     int resourceLookups = 0;
+    std::vector<std::string> notices;
 };
 
 // Creates the host's context (current afterwards). False, with the reason in

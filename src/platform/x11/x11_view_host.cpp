@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <X11/Xutil.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -122,6 +123,10 @@ bool OpenStore(void*, const char* module, PREFSTORE* store) {
     return OpenPrefStore(module, nullptr, store);
 }
 
+void Notice(void*, const char* text) {
+    fprintf(stderr, "kindora: %s\n", text);
+}
+
 void Override(void* context, SETTINGS* settings, bool* mainMonitorOnly) {
     X11SESSION* session = Host(context)->session;
     if (session->OverrideSettings) session->OverrideSettings(settings, mainMonitorOnly);
@@ -227,5 +232,6 @@ HOSTPLATFORM X11HostPlatform(X11VIEWHOST* host) {
     p.ResourcePath = ResourcePath;
     p.OpenPrefStore = OpenStore;
     p.OverrideSettings = Override;
+    p.Notice = Notice;
     return p;
 }

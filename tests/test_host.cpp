@@ -809,6 +809,48 @@ TEST_F(X11Fixture, RefusedGrabsGiveTheDesktopPicture) {
     XDestroyWindow(display, window);
 }
 
+std::string FileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Switches change the run, never the stored settings.
+TEST_F(X11Fixture, SwitchesChangeTheRunAndLeaveTheKeyFileAlone) {
+    Fill(DefaultRootWindow(display), 0xff0000, 0, 0, 2048, 768);
+    const fs::path config = fs::path(ConfigHome()) / "switches";
+    const fs::path home = config / "home";
+    fs::create_directories(home);
+    const fs::path picture = fs::path(KINDORA_TEST_DATA) / "pictures" / "green.png";
+    std::ofstream(home / ".fehbg") << "feh --bg-fill '" << picture.string() << "'\n";
+    const Window window = Child(0, 0, 1024, 768);
+    XMapWindow(display, window);
+    XSync(display, False);
+    std::string err;
+    RUN first = StartKindora(Server().name, {"--window-id", Hex(window)}, config.string(),
+                             home.string());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(first.pid, SIGTERM);
+    ASSERT_EQ(WaitFor(first, 1.0, &err), 0);
+    const fs::path keyFile = config / "kindora" / "qxKindora.conf";
+    const std::string stored = FileBytes(keyFile);
+    ASSERT_NE(stored.find("BGType=0"), std::string::npos) << stored;
+
+    RUN run = StartKindora(Server().name,
+                           {"--window-id", Hex(window), "--bg-type", "1", "--fire-res", "2",
+                            "--burn-style", "0", "--main-monitor-only", "--folder", "/tmp"},
+                           config.string(), home.string());
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    XImage* image = XGetImage(display, window, 100, 100, 1, 1, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xffffff;
+    XDestroyImage(image);
+    EXPECT_GT((pixel >> 8) & 0xff, 150u) << std::hex << pixel;  // the desktop picture, not the red screen
+    kill(run.pid, SIGTERM);
+    EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
+    EXPECT_EQ(FileBytes(keyFile), stored);
+    XDestroyWindow(display, window);
+}
+
 TEST_F(X11Fixture, SigtermEndsItQuietlyDuringSetUpAndWhileRunning) {
     const Window window = Child(0, 0, 1024, 768);
     XMapWindow(display, window);

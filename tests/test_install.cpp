@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "programs_list.h"
+#include "settings.h"
 
 namespace fs = std::filesystem;
 
@@ -167,6 +170,84 @@ TEST_F(HomeFixture, NothingChangesWhenTheFileCannotBeParsedOrWritten) {
     fs::create_directory(home / "folder");
     EXPECT_FALSE(EditUserProgramsList(home / "folder", Data("system-6.06"), kEntry, true,
                                       &message));
+}
+
+// XScreenSaver's dialog puts nothing on the command line for a value equal
+// to the XML's default, so each default must be the stored one; and every
+// switch it can pass must be one kindora takes.
+struct XMLSELECT {
+    std::string id;
+    std::vector<std::string> argSets;  // one per option, "" for the default
+};
+
+std::vector<XMLSELECT> Selects(const std::string& xml) {
+    std::vector<XMLSELECT> selects;
+    size_t at = 0;
+    while ((at = xml.find("<select id=\"", at)) != std::string::npos) {
+        XMLSELECT s;
+        const size_t idEnd = xml.find('"', at + 12);
+        s.id = xml.substr(at + 12, idEnd - at - 12);
+        const size_t end = xml.find("</select>", at);
+        size_t option = at;
+        while ((option = xml.find("<option", option + 1)) != std::string::npos && option < end) {
+            const size_t close = xml.find("/>", option);
+            const std::string element = xml.substr(option, close - option);
+            const size_t arg = element.find("arg-set=\"");
+            s.argSets.push_back(arg == std::string::npos
+                                    ? ""
+                                    : element.substr(arg + 9, element.find('"', arg + 9) - arg - 9));
+        }
+        selects.push_back(s);
+        at = end;
+    }
+    return selects;
+}
+
+std::string Attribute(const std::string& xml, const std::string& id, const std::string& name) {
+    const size_t at = xml.find("id=\"" + id + "\"");
+    const size_t value = xml.find(name + "=\"", at);
+    if (at == std::string::npos || value == std::string::npos) return "";
+    return xml.substr(value + name.size() + 2, xml.find('"', value + name.size() + 2) - value -
+                                                   name.size() - 2);
+}
+
+TEST(XScreenSaverConfig, DefaultsAreTheStoredDefaults) {
+    const std::string xml = Slurp(fs::path(KINDORA_DATA_DIR) / "kindora.xml");
+    const std::pair<const char*, int32_t> defaults[] = {
+        {"fire-res", kDefaultFireRes}, {"burn-style", kDefaultBurnStyle},
+        {"colours", kDefaultColours},  {"bg-type", kDefaultBGType},
+        {"bg-res", kDefaultBGRes}};
+    const std::vector<XMLSELECT> selects = Selects(xml);
+    ASSERT_EQ(selects.size(), 5u);
+    std::vector<std::string> switches;
+    for (const auto& d : defaults) {
+        const auto found = std::find_if(selects.begin(), selects.end(),
+                                        [&](const XMLSELECT& s) { return s.id == d.first; });
+        ASSERT_NE(found, selects.end()) << d.first;
+        for (size_t i = 0; i < found->argSets.size(); ++i) {
+            const std::string& arg = found->argSets[i];
+            if (int32_t(i) == d.second) {
+                EXPECT_EQ(arg, "") << d.first << ": the default must pass nothing";
+            } else {
+                EXPECT_EQ(arg, "--" + std::string(d.first) + " " + std::to_string(i)) << d.first;
+                switches.push_back(arg);
+            }
+        }
+    }
+    EXPECT_EQ(Attribute(xml, "burn-speed", "default"), std::to_string(kDefaultBurnSpeed));
+    EXPECT_EQ(Attribute(xml, "burn-delay", "default"), std::to_string(kDefaultBurnDelay));
+    EXPECT_EQ(Attribute(xml, "burn-speed", "arg"), "--burn-speed %");
+    EXPECT_EQ(Attribute(xml, "burn-delay", "arg"), "--burn-delay %");
+    EXPECT_EQ(Attribute(xml, "main-monitor-only", "arg-set"), "--main-monitor-only");
+    EXPECT_EQ(Attribute(xml, "folder", "arg"), "--folder %");
+    EXPECT_NE(xml.find("<command arg=\"--root\"/>"), std::string::npos);
+
+    // kindora takes every one of them (and then only prints its version).
+    std::string command = std::string(KINDORA_BINARY_DIR) + "/apps/kindora";
+    for (const std::string& s : switches) command += " " + s;
+    command += " --burn-speed 7 --burn-delay 99999 --main-monitor-only --folder /tmp --version";
+    command += " >/dev/null";
+    EXPECT_EQ(system(command.c_str()), 0) << command;
 }
 
 }  // namespace

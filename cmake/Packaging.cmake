@@ -4,27 +4,15 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kindora)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Kindora developers")
-set(CPACK_PACKAGE_CONTACT "Kindora developers <kindora@localhost.localdomain>")
+set(CPACK_PACKAGE_CONTACT "Kindora developers <kindora@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "screen saver that burns away the picture on the screen")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-"screen saver that burns away the picture on the screen
- Kindora takes the picture the screen shows when the saver starts and lets
- fire burn it away: hot zones catch at random spots, flame fronts creep
- across the picture, flames warp and flicker, sparks fly up, and what the
- flames pass turns to char. After a while the picture is restored and burns
- again. Each monitor burns its own picture: the screen as it was, the
- desktop picture, or a random picture from a folder.
- .
- It runs as an XScreenSaver hack (add it with \"kindora --register\"), under
- MATE's screen saver, on its own full screen, or in a window, and draws with
- OpenGL 1.x, so software rendering is enough.")
+set(CPACK_PACKAGE_DESCRIPTION_FILE ${CMAKE_CURRENT_SOURCE_DIR}/data/debian/description.txt)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver-gl")
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "file:///usr/share/kindora/manual.html")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Debian wants directories 0755 and no group-writable files.

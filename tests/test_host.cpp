@@ -431,6 +431,7 @@ TEST_F(HostFixture, TwoViewsInterleavedKeepTheirOwnPictures) {
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -685,11 +686,20 @@ RUN StartKindora(const std::string& display, const std::vector<std::string>& arg
             setenv("DISPLAY", display.c_str(), 1);
         }
         unsetenv("XSCREENSAVER_WINDOW");
-        if (!configHome.empty()) setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        // "-" takes the variable away.
+        if (configHome == "-") {
+            unsetenv("XDG_CONFIG_HOME");
+        } else if (!configHome.empty()) {
+            setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+        }
         // A home of the test's own, so that the user's settings of this
         // machine play no part.
         const std::string ownHome = home.empty() ? configHome + "/no-home" : home;
-        if (!configHome.empty() || !home.empty()) setenv("HOME", ownHome.c_str(), 1);
+        if (home == "-") {
+            unsetenv("HOME");
+        } else if (!configHome.empty() || !home.empty()) {
+            setenv("HOME", ownHome.c_str(), 1);
+        }
         unsetenv("XDG_CURRENT_DESKTOP");
         std::string exe = std::string(KINDORA_BINARY_DIR) + "/apps/kindora";
         std::vector<std::string> all = {exe};
@@ -848,6 +858,85 @@ TEST_F(X11Fixture, SwitchesChangeTheRunAndLeaveTheKeyFileAlone) {
     kill(run.pid, SIGTERM);
     EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
     EXPECT_EQ(FileBytes(keyFile), stored);
+    XDestroyWindow(display, window);
+}
+
+// The key file of a store with a picture folder as background.
+void WriteKeyFile(const fs::path& configHome, const std::string& folder) {
+    fs::create_directories(configHome / "kindora");
+    std::ofstream(configHome / "kindora" / "qxKindora.conf")
+        << "[qxKindora]\nversion=1.1\nMainMonitorOnly=false\nFireRes=0\nBurnStyle=1\n"
+           "BurnSpeed=20\nBurnDelay=20\nColours=0\nBGType=2\nBGRes=0\nBGPath="
+        << folder << "\n";
+}
+
+// Runs kindora in the window for a while: it must keep running, end at once
+// on SIGTERM with status 0, and never hit a sanitizer.
+void RunsAndStops(const std::string& display, Window window, const std::string& configHome,
+                  const std::string& home, const std::string& what) {
+    RUN run = StartKindora(display, {"--window-id", Hex(window)}, configHome, home);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(waitpid(run.pid, nullptr, WNOHANG), 0) << what << ": it ended by itself";
+    kill(run.pid, SIGTERM);
+    std::string err;
+    EXPECT_EQ(WaitFor(run, 1.0, &err), 0) << what << ": " << err;
+    EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << what << ": " << err;
+    EXPECT_EQ(err.find("runtime error"), std::string::npos) << what << ": " << err;
+}
+
+TEST_F(X11Fixture, HostileHomesAndConfigFoldersNeitherStopItNorLoseSettings) {
+    const fs::path base = fs::path(ConfigHome()) / "hostile";
+    fs::create_directories(base);
+    const Window window = Child(0, 0, 800, 600);
+    XMapWindow(display, window);
+    XSync(display, False);
+    const std::string name = Server().name;
+    RunsAndStops(name, window, "-", "-", "HOME and XDG_CONFIG_HOME unset");
+    RunsAndStops(name, window, "-", "/nonexistent/home", "a home that does not exist");
+    RunsAndStops(name, window, "relative/config", (base / "h1").string(), "a relative config folder");
+    std::ofstream(base / "a-file") << "not a folder";
+    RunsAndStops(name, window, (base / "a-file").string(), (base / "h2").string(),
+                 "a config folder that is a file");
+    // A read-only folder holding good settings: they are used and kept.
+    const fs::path readOnly = base / "read-only";
+    WriteKeyFile(readOnly, "/usr/share/backgrounds/");
+    const std::string before = FileBytes(readOnly / "kindora" / "qxKindora.conf");
+    chmod((readOnly / "kindora").c_str(), 0500);
+    chmod(readOnly.c_str(), 0500);
+    RunsAndStops(name, window, readOnly.string(), (base / "h3").string(), "a read-only config");
+    chmod(readOnly.c_str(), 0700);
+    chmod((readOnly / "kindora").c_str(), 0700);
+    EXPECT_EQ(FileBytes(readOnly / "kindora" / "qxKindora.conf"), before);
+    // A damaged key file is set aside, not overwritten unread.
+    const fs::path damaged = base / "damaged";
+    fs::create_directories(damaged / "kindora");
+    std::ofstream(damaged / "kindora" / "qxKindora.conf") << "[qxKindora\n\xff\xfe garbage";
+    RunsAndStops(name, window, damaged.string(), (base / "h4").string(), "a damaged key file");
+    int setAside = 0;
+    for (const auto& entry : fs::directory_iterator(damaged / "kindora")) {
+        setAside += entry.path().filename().string().find(".bad-") != std::string::npos;
+    }
+    EXPECT_EQ(setAside, 1);
+    XDestroyWindow(display, window);
+}
+
+// A picture folder of odd names: not UTF-8, a symbolic link to itself, a
+// link to a folder that loops, a FIFO named like a picture, and many entries.
+TEST_F(X11Fixture, OddPictureFoldersNeitherStopItNorHangIt) {
+    const fs::path base = fs::path(ConfigHome()) / "odd-folder";
+    const fs::path pictures = base / "pictures";
+    fs::create_directories(pictures);
+    std::ofstream(pictures / "caf\xe9-\xff.jpg") << "not a picture at all";
+    fs::create_symlink("self.png", pictures / "self.png");
+    fs::create_symlink(".", pictures / "loop.gif");
+    mkfifo((pictures / "pipe.jpg").c_str(), 0600);
+    for (int i = 0; i < 5000; ++i) std::ofstream(pictures / ("note-" + std::to_string(i) + ".txt"));
+    WriteKeyFile(base / "config", pictures.string());
+    const Window window = Child(0, 0, 800, 600);
+    XMapWindow(display, window);
+    XSync(display, False);
+    RunsAndStops(Server().name, window, (base / "config").string(), (base / "home").string(),
+                 "an odd picture folder");
     XDestroyWindow(display, window);
 }
 

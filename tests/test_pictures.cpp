@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +27,8 @@
 #include "picture_writers.h"
 #include "posix_services.h"
 #include "random_choice.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -1175,3 +1179,31 @@ TEST_F(FolderLoad, BackgroundHelperNamesTheFailure) {
 }
 
 }  // namespace
+
+// A folder of 50,000 entries on disk: the choice makes a fixed number of
+// passes over the listing, so it stays well under a second here.
+TEST(RandomChoice, FiftyThousandEntriesOnDisk) {
+    InstallPosixServices();
+    const fs::path folder =
+        fs::path(testing::TempDir()) / ("kindora-50k-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const char* extensions[] = {".jpg", ".GIF", ".png", ".txt", ".jpeg"};
+    for (int i = 0; i < 50000; ++i) {
+        const fs::path name = folder / ("p" + std::to_string(i) + extensions[i % 5]);
+        const int fd = open(name.c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+    char chosen[kPictureNameBuffer];
+    const auto start = std::chrono::steady_clock::now();
+    srand(7);
+    ASSERT_TRUE(ChooseRandomImageFile(folder.c_str(), chosen));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    RecordProperty("choice_ms", std::to_string(int(seconds * 1000)));
+    printf("choice over 50,000 entries: %.1f ms\n", seconds * 1000);
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_TRUE(NameHasExtension(chosen, ".jpg") || NameHasExtension(chosen, ".gif") ||
+                NameHasExtension(chosen, ".png"));
+    fs::remove_all(folder);
+}

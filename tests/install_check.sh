@@ -51,4 +51,17 @@ run_for() {  # seconds, program, arguments: it must still run, then end on SIGTE
 run_for 3 "$prefix/bin/kindora" --window 640x400
 [ ! -s "$work/stderr" ] || fail "kindora --window said: $(cat "$work/stderr")"
 run_for 3 "$prefix/bin/kindora-settings"
+
+# Without its pack, or with a damaged one, the saver runs without banner and
+# caption and says so in one line.
+pack=$prefix/share/kindora/zarnish.vellumry
+mv "$pack" "$work/pack"
+run_for 2 "$prefix/bin/kindora" --window 640x400
+[ "$(wc -l < "$work/stderr")" -eq 1 ] || fail "a missing pack gave: $(cat "$work/stderr")"
+head -c 300 "$work/pack" > "$pack"
+run_for 2 "$prefix/bin/kindora" --window 640x400
+[ "$(wc -l < "$work/stderr")" -eq 1 ] || fail "a damaged pack gave: $(cat "$work/stderr")"
+# Without its data folder at all it still runs.
+rm -rf "$prefix/share/kindora"
+run_for 2 "$prefix/bin/kindora" --window 640x400
 echo "install check: the installed programs run from $prefix"

@@ -36,10 +36,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string value;
     bool named = false;
     switch (pick % 11) {
-        case 0: named = ParseXfceDesktopXml(text, monitor, &value); break;
-        case 1: named = ParseBackgroundSlideshow(text, &value); break;
-        case 2: named = ParsePlasmaAppletsrc(text, monitor, &value); break;
-        case 3: named = PickLargestPackageImage(Lines(text), &value); break;
+        case 0:
+            named = ParseXfceDesktopXml(text, monitor, &value);
+            break;
+        case 1:
+            named = ParseBackgroundSlideshow(text, &value);
+            break;
+        case 2:
+            named = ParsePlasmaAppletsrc(text, monitor, &value);
+            break;
+        case 3:
+            named = PickLargestPackageImage(Lines(text), &value);
+            break;
         case 4: {
             // The group and key come from the text's first two lines.
             std::vector<std::string> lines = Lines(text);
@@ -48,10 +56,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ParseIniValue(text, group, key, &value);
             return 0;  // an empty value is a value
         }
-        case 5: named = ParsePcmanfmDesktopItems(text, &value); break;
-        case 6: named = ParsePcmanfmQtSettings(text, &value); break;
-        case 7: named = ParseFehbg(text, monitor, &value); break;
-        case 8: named = ParseNitrogenConfig(text, monitor, &value); break;
+        case 5:
+            named = ParsePcmanfmDesktopItems(text, &value);
+            break;
+        case 6:
+            named = ParsePcmanfmQtSettings(text, &value);
+            break;
+        case 7:
+            named = ParseFehbg(text, monitor, &value);
+            break;
+        case 8:
+            named = ParseNitrogenConfig(text, monitor, &value);
+            break;
         default: {
             std::vector<std::string> words;
             if (SplitShellWords(text, &words)) {

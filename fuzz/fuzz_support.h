@@ -34,12 +34,12 @@ inline void WriteWhole(const std::string& path, const uint8_t* data, size_t size
     if (fclose(file) != 0) abort();
 }
 
-#define FUZZ_CHECK(condition)                                                \
-    do {                                                                     \
-        if (!(condition)) {                                                  \
+#define FUZZ_CHECK(condition)                                                       \
+    do {                                                                            \
+        if (!(condition)) {                                                         \
             fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
-            abort();                                                         \
-        }                                                                    \
+            abort();                                                                \
+        }                                                                           \
     } while (0)
 
 // Reads every byte of a buffer, so that AddressSanitizer sees a short one.

@@ -14,4 +14,11 @@ for config in release sanitize; do
   echo "== tests: $config build"
   (cd "$dir" && ctest --output-on-failure -j "$jobs") || status=1
 done
+# A short fuzz run of every reader: any finding fails the run.
+if command -v clang++ >/dev/null; then
+    echo "== fuzz: ${KINDORA_FUZZ_SECONDS:-15} s a target"
+    tools/fuzz.sh "${KINDORA_FUZZ_SECONDS:-15}" || status=1
+else
+    echo "== fuzz: skipped, clang++ is not installed"
+fi
 exit $status

@@ -100,6 +100,25 @@ TEST(ProgramsList, AnEntryOfTheUsersOwnCounts) {
     EXPECT_NE(result.find("! a trailing note\npointerHysteresis:  10\n"), std::string::npos);
 }
 
+// A last line ending in a backslash continues onto whatever follows it: the
+// list added after it must still start a resource of its own, with or
+// without a newline after the backslash.
+TEST(ProgramsList, AListAddedAfterAContinuedLastLineStandsAlone) {
+    const std::string system = Slurp(Data("system-6.06"));
+    std::vector<std::string> expected = Programs(system);
+    expected.push_back(kEntry);
+    const std::string cut = Slurp(Data("last-line-continued"));
+    ASSERT_EQ(cut.back(), '\\');
+    for (const std::string& before : {cut, cut + "\n", std::string("\\")}) {
+        std::string added, removed;
+        ASSERT_EQ(ChangeProgramsList(before, system, kEntry, true, &added), ListChange::kAdded);
+        EXPECT_EQ(added.rfind(before, 0), 0u);
+        EXPECT_EQ(Programs(added), expected);
+        ASSERT_EQ(ChangeProgramsList(added, system, kEntry, false, &removed), ListChange::kRemoved);
+        EXPECT_EQ(Programs(removed), Programs(system));
+    }
+}
+
 TEST(ProgramsList, AFileWithoutAListGetsTheSystemsListFirst) {
     const std::string system = Slurp(Data("system-6.06"));
     std::string result;

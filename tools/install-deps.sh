@@ -8,7 +8,8 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev librsvg2-dev
   libglib2.0-dev libgtk-3-dev
   libgtest-dev googletest libbenchmark-dev
-  xvfb xauth x11-xserver-utils x11-utils x11-apps imagemagick desktop-file-utils xdg-utils
+  xvfb xauth x11-xserver-utils x11-utils x11-apps imagemagick desktop-file-utils xdg-utils xrestop
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -231,6 +231,9 @@ ListChange ChangeProgramsList(const std::string& userText, const std::string& sy
     } else {
         *result = userText;
         if (!result->empty() && result->back() != '\n') *result += '\n';
+        // A last line that ends in a backslash would swallow the new
+        // resource's first line; an empty line ends it.
+        if (result->size() >= 2 && (*result)[result->size() - 2] == '\\') *result += '\n';
         *result += resource;
     }
     return add ? ListChange::kAdded : ListChange::kRemoved;

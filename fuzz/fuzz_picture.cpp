@@ -1,0 +1,34 @@
+// The picture decoders (JPEG, PNG, GIF, WebP, SVG, picked by the first
+// bytes) on a picture in memory. A decoded bitmap must be whole: sides within
+// the caps, rows at least as long as their pixels, every byte readable.
+#include <cstdlib>
+
+#include "fuzz_support.h"
+#include "picture_decode.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Vector pictures are drawn small: the size is not what is being tested,
+    // and a full-screen rendering per input would leave little time for the rest.
+    SetVectorPictureSize(64, 64);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    PictureBitmap bitmap;
+    PictureReason reason;
+    if (!DecodePictureMemory(data, size, &bitmap, &reason)) {
+        FUZZ_CHECK(!bitmap.pixels);
+        FUZZ_CHECK(reason.text[0] != '\0');
+        return 0;
+    }
+    FUZZ_CHECK(bitmap.pixels);
+    FUZZ_CHECK(bitmap.bitsPerPixel == 24 || bitmap.bitsPerPixel == 32);
+    FUZZ_CHECK(bitmap.pixelsWide >= 1 && bitmap.pixelsWide <= kMaxPictureSide);
+    FUZZ_CHECK(bitmap.pixelsHigh >= 1 && bitmap.pixelsHigh <= kMaxPictureSide);
+    FUZZ_CHECK(uint64_t(bitmap.pixelsWide) * bitmap.pixelsHigh <= kMaxPicturePixels);
+    const size_t row = size_t(bitmap.pixelsWide) * (bitmap.bitsPerPixel / 8);
+    FUZZ_CHECK(bitmap.bytesPerRow >= row);
+    TouchBytes(bitmap.pixels, bitmap.bytesPerRow * (bitmap.pixelsHigh - 1) + row);
+    free(bitmap.pixels);
+    return 0;
+}

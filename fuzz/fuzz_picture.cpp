@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(bitmap.pixels);
     FUZZ_CHECK(bitmap.bitsPerPixel == 24 || bitmap.bitsPerPixel == 32);
-    FUZZ_CHECK(bitmap.pixelsWide >= 1 && bitmap.pixelsWide <= kMaxPictureSide);
-    FUZZ_CHECK(bitmap.pixelsHigh >= 1 && bitmap.pixelsHigh <= kMaxPictureSide);
+    FUZZ_CHECK(bitmap.pixelsWide >= 1 && bitmap.pixelsHigh >= 1);
+    FUZZ_CHECK(uint64_t(bitmap.pixelsWide) * bitmap.pixelsHigh <= kMaxPicturePixels);
     FUZZ_CHECK(uint64_t(bitmap.pixelsWide) * bitmap.pixelsHigh <= kMaxPicturePixels);
     const size_t row = size_t(bitmap.pixelsWide) * (bitmap.bitsPerPixel / 8);
     FUZZ_CHECK(bitmap.bytesPerRow >= row);

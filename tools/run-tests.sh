@@ -23,8 +23,8 @@ echo "== tests: scalar build (golden reports)"
 (cd build-scalar && ctest --output-on-failure -R sim_golden) || status=1
 # A short fuzz run of every reader: any finding fails the run.
 if command -v clang++ >/dev/null; then
-    echo "== fuzz: ${KINDORA_FUZZ_SECONDS:-15} s a target"
-    tools/fuzz.sh "${KINDORA_FUZZ_SECONDS:-15}" || status=1
+    echo "== fuzz: ${KINDORA_FUZZ_SECONDS:-10} s a target"
+    tools/fuzz.sh "${KINDORA_FUZZ_SECONDS:-10}" || status=1
 else
     echo "== fuzz: skipped, clang++ is not installed"
 fi

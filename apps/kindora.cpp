@@ -230,12 +230,6 @@ bool InstallSignalHandlers() {
     return true;
 }
 
-double MonotonicNow() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 // A window XScreenSaver names, a virtual root, or the root itself.
 Window HackWindow(Display* display) {
     Window given = None;
@@ -515,10 +509,10 @@ int Saver::Run() {
     }
     settingUp = 0;
     const int xfd = ConnectionNumber(display);
-    double deadline = MonotonicNow();
+    double deadline = MonotonicSeconds();
     while (!stopRequested) {
         if (!HandleEvents()) break;
-        const double now = MonotonicNow();
+        const double now = MonotonicSeconds();
         if (now >= deadline) {
             TickViews();
             // Absolute deadlines keep the rate; a late tick does not make

@@ -20,9 +20,7 @@ X11VIEWHOST* Host(void* context) {
 }
 
 double Now(void*) {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+    return MonotonicSeconds();
 }
 
 bool MakeCurrent(void* context) {
@@ -133,6 +131,12 @@ void Override(void* context, SETTINGS* settings, bool* mainMonitorOnly) {
 }
 
 }  // namespace
+
+double MonotonicSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 
 bool DisplayHasGLX(Display* display) {
     int errorBase = 0, eventBase = 0;

@@ -34,6 +34,9 @@ struct X11VIEWHOST {
     int x = 0, y = 0, width = 0, height = 0;  // the window on the root
 };
 
+// Seconds of the steady clock that the views and the tick loop share.
+double MonotonicSeconds();
+
 // True when the display has GLX.
 bool DisplayHasGLX(Display* display);
 

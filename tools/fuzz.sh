@@ -108,6 +108,7 @@ write_seeds() {
     seed fuzz_names plain '/home/u/Pictures\000photo.JPG'
     seed fuzz_names short 'ab\000x.png'
     seed fuzz_names slash '/p/\000.gif'
+    copy_seeds fuzz_names tests/data/name-longer-than-the-lower-case-copy.bin
 }
 
 run_target() {

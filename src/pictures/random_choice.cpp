@@ -13,9 +13,6 @@ const char* const kPictureExtensions[3] = {".jpg", ".gif", ".png"};
 
 namespace {
 
-// Entry names are at most 255 bytes; the lower-cased copy has room for more.
-constexpr size_t kLowerCopyBuffer = 1024;
-
 void CopyName(const char* name, char* nameOut) {
     const size_t length = strnlen(name, kPictureNameBuffer - 1);
     memcpy(nameOut, name, length);
@@ -52,7 +49,9 @@ void* OpenListing(const char* folder) {
 
 bool NameHasExtension(const char* name, const char* ext) {
     char lower[kLowerCopyBuffer];
-    const size_t length = strnlen(name, kLowerCopyBuffer - 1);
+    const size_t length = strnlen(name, kLowerCopyBuffer);
+    // Matching a cut copy would judge the name by its middle.
+    if (length == kLowerCopyBuffer) return false;
     for (size_t i = 0; i < length; ++i) {
         lower[i] = char(tolower(static_cast<unsigned char>(name[i])));
     }

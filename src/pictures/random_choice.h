@@ -12,11 +12,16 @@
 constexpr size_t kPictureNameBuffer = 1024;
 constexpr size_t kJoinedPathChars = 1024;
 
+// Entry names are at most 255 bytes; the lower-cased copy the match makes has
+// room for more. A longer name cannot come from a folder and matches nothing.
+constexpr size_t kLowerCopyBuffer = 1024;
+
 // The extensions a picture folder offers, in the order they are counted.
 extern const char* const kPictureExtensions[3];
 
 // True when `name`, lower-cased, is longer than `ext` and ends with it.
-// `ext` is compared as given (callers pass lower case).
+// `ext` is compared as given (callers pass lower case). False for a name
+// that does not fit the lower-cased copy (kLowerCopyBuffer with its NUL).
 bool NameHasExtension(const char* name, const char* ext);
 
 // Entries of `folder` (sub-folders too) whose names match `ext`; 0 when the

@@ -9,15 +9,18 @@ void FIRECLASS::Burn(double elapsed) {
     AdvanceSpawnTimer(elapsed);
     if (BURNSTYLE != 0) AdvanceResetTimer(elapsed);
     ScrollCoolMap();
-    PropagateHeat();
-    if (warpPhase == 1) {
-        WarpVisibleRows();
-    } else {
+    // The image is built from nextHeat and the picture, which neither the
+    // warp nor the relaxation touches, so it is built with the propagation
+    // while each row is still in cache; the relaxing half copies the new
+    // rows into heat on the way too.
+    const bool relaxing = warpPhase == 0;
+    PropagateAndBuild(relaxing);
+    if (relaxing) {
         Relax();
-        memcpy(heat, nextHeat, size_t(width) * size_t(height));
+    } else {
+        WarpVisibleRows();
     }
     warpPhase = 1 - warpPhase;
-    BuildFireImage();
     UploadFireImage();
     RemoveDeadHotzones();
     AdvanceHotzones(elapsed);
@@ -45,13 +48,18 @@ void FIRECLASS::AdvanceResetTimer(double elapsed) {
     spawnTimer = 2.0f;
 }
 
-// The cooling map moves up one row and wraps around.
+// The cooling map moves up one row and wraps around. Rather than moving the
+// plane, the window moves down one row through storage twice its size: the
+// row that leaves the top is copied below the bottom. Once the window reaches
+// the second half, it is copied back to the start, one plane every H steps.
 void FIRECLASS::ScrollCoolMap() {
-    uint8_t saved[512];
-    const size_t W = size_t(width);
-    memcpy(saved, coolMap, W);
-    memmove(coolMap, coolMap + W, W * W - W);
-    memcpy(coolMap + W * W - W, saved, W);
+    const size_t W = size_t(width), cells = W * size_t(height);
+    memcpy(coolMap + cells, coolMap, W);
+    coolMap += W;
+    if (coolMap == coolMem + cells) {
+        memcpy(coolMem, coolMap, cells);
+        coolMap = coolMem;
+    }
 }
 
 // The heat rises one row: each cell of the next plane gets the average of the
@@ -59,15 +67,21 @@ void FIRECLASS::ScrollCoolMap() {
 // read as one flat array, so row ends wrap into the neighbouring rows and the
 // first and last rows read the margins.
 void FIRECLASS::PropagateHeat() {
+    for (int y = 0; y < height; ++y)
+        PropagateRow(y);
+}
+
+// Row y of the flat rule: cells y * W .. y * W + W - 1, written one row up.
+void FIRECLASS::PropagateRow(int y) {
     const int W = width;
-    const int cells = width * height;
-    const uint8_t* __restrict src = heat;
-    const uint8_t* __restrict cool = coolMap;
-    uint8_t* __restrict dst = nextHeat - W;
+    const size_t start = size_t(y) * size_t(W);
+    const uint8_t* __restrict src = heat + start;
+    const uint8_t* __restrict cool = coolMap + start;
+    uint8_t* __restrict dst = nextHeat + start - W;
     int i = 0;
 #if KINDORA_SSE2
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= cells; i += 16) {
+    for (; i + 16 <= W; i += 16) {
         const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - 1));
         const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 1));
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + W));
@@ -85,8 +99,22 @@ void FIRECLASS::PropagateHeat() {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
     }
 #endif
-    for (; i < cells; ++i) {
+    for (; i < W; ++i) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
         dst[i] = uint8_t(v > 0 ? v : 0);
+    }
+}
+
+// Row y of heat is last read when row y + 1 is propagated, so from then on
+// it can take its copy from nextHeat; the last row, never written, is
+// copied as it stands.
+void FIRECLASS::PropagateAndBuild(bool copyToHeat) {
+    const int W = width, H = height;
+    for (int y = 0; y <= H; ++y) {
+        if (y < H) PropagateRow(y);
+        if (y == 0) continue;
+        const size_t row = size_t(y - 1) * size_t(W);
+        if (copyToHeat) memcpy(heat + row, nextHeat + row, size_t(W));
+        BuildImageRow(y - 1);
     }
 }

@@ -160,28 +160,33 @@ void FIRECLASS::TextureWarp() {
 // saturate at 255, so the whole image is built with byte-saturating adds,
 // four cells at a time, in row order.
 void FIRECLASS::BuildFireImage() {
+    for (int y = 0; y < height; ++y)
+        BuildImageRow(y);
+}
+
+void FIRECLASS::BuildImageRow(int y) {
     const int W = width, H = height;
     const bool charred = BURNSTYLE == 0;
-#if KINDORA_SSE2
+    const uint8_t* __restrict k = nextHeat + size_t(y) * W;
+    const uint8_t* __restrict d = desk + size_t(H - 1 - y) * W * 4;
+    uint8_t* __restrict out = fireImage + size_t(y) * W * 4;
+#if !KINDORA_SSE2
+    for (int x = 0; x < W; ++x) {
+        FireCell(packedPalette[k[x]], d + 4 * x, charred, out + 4 * x);
+    }
+#else
     const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
     const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
-#endif
-    for (int y = 0; y < H; ++y) {
-        const uint8_t* __restrict k = nextHeat + size_t(y) * W;
-        const uint8_t* __restrict d = desk + size_t(H - 1 - y) * W * 4;
-        uint8_t* __restrict out = fireImage + size_t(y) * W * 4;
-#if !KINDORA_SSE2
-        for (int x = 0; x < W; ++x) {
-            FireCell(packedPalette[k[x]], d + 4 * x, charred, out + 4 * x);
-        }
-#else
-        for (int x = 0; x < W; x += 4) {
-            uint32_t heats;
-            memcpy(&heats, k + x, 4);  // four heat values in one load
-            const __m128i flame = _mm_set_epi32(
-                int(packedPalette[heats >> 24]), int(packedPalette[(heats >> 16) & 255]),
-                int(packedPalette[(heats >> 8) & 255]), int(packedPalette[heats & 255]));
-            const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
+    const __m128i zero = _mm_setzero_si128();
+    // Sixteen cells all below coldHeat have no flame: only the picture part.
+    const bool anyCold = coldHeat > 0;
+    const __m128i coldTop = _mm_set1_epi8(char(anyCold ? coldHeat - 1 : 0));
+    for (int x = 0; x < W; x += 16) {
+        const __m128i heats = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x));
+        const bool cold = anyCold && _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(heats, coldTop),
+                                                                      zero)) == 0xFFFF;
+        for (int q = x; q < x + 16; q += 4) {
+            const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * q));
             __m128i under = _mm_and_si128(cells, alphaMask);
             if (charred) {
                 // Halve the colour bytes: a 16-bit shift, then drop the bit
@@ -189,10 +194,16 @@ void FIRECLASS::BuildFireImage() {
                 const __m128i half = _mm_and_si128(_mm_srli_epi16(cells, 1), halfMask);
                 under = _mm_or_si128(under, half);
             }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), _mm_adds_epu8(flame, under));
+            if (!cold) {
+                const __m128i flame =
+                    _mm_set_epi32(int(packedPalette[k[q + 3]]), int(packedPalette[k[q + 2]]),
+                                  int(packedPalette[k[q + 1]]), int(packedPalette[k[q]]));
+                under = _mm_adds_epu8(flame, under);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * q), under);
         }
-#endif
     }
+#endif
 }
 
 void FIRECLASS::UploadFireImage() {

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "fireclass.h"
+#include "row_kernels.h"
 #include "vector_path.h"
 
 void FIRECLASS::Burn(double elapsed) {
@@ -9,18 +10,17 @@ void FIRECLASS::Burn(double elapsed) {
     AdvanceSpawnTimer(elapsed);
     if (BURNSTYLE != 0) AdvanceResetTimer(elapsed);
     ScrollCoolMap();
-    // The image is built from nextHeat and the picture, which neither the
-    // warp nor the relaxation touches, so it is built with the propagation
-    // while each row is still in cache; the relaxing half copies the new
-    // rows into heat on the way too.
-    const bool relaxing = warpPhase == 0;
-    PropagateAndBuild(relaxing);
-    if (relaxing) {
-        Relax();
-    } else {
+    if (warpPhase == 1) {
+        PropagateHeat();
         WarpVisibleRows();
+    } else {
+        // The relaxation moves only the mesh, so the copy of the new heat
+        // into heat can ride along with the propagation.
+        PropagateAndCopy();
+        Relax();
     }
     warpPhase = 1 - warpPhase;
+    BuildFireImage();
     UploadFireImage();
     RemoveDeadHotzones();
     AdvanceHotzones(elapsed);
@@ -68,53 +68,42 @@ void FIRECLASS::ScrollCoolMap() {
 // first and last rows read the margins.
 void FIRECLASS::PropagateHeat() {
     for (int y = 0; y < height; ++y)
-        PropagateRow(y);
+        PropagateRow(y, false);
 }
 
-// Row y of the flat rule: cells y * W .. y * W + W - 1, written one row up.
-void FIRECLASS::PropagateRow(int y) {
+// PropagateHeat, then W * H bytes of nextHeat copied into heat. Row y - 1 of
+// heat is read for the last time while row y is propagated, so it takes its
+// copy then; the last row, which the propagation never writes, is copied as
+// it stands.
+void FIRECLASS::PropagateAndCopy() {
+    const size_t W = size_t(width), last = (size_t(height) - 1) * W;
+    for (int y = 0; y < height; ++y)
+        PropagateRow(y, y > 0);
+    memcpy(heat + last, nextHeat + last, W);
+}
+
+// Row y of the flat rule: cells y * W .. y * W + W - 1, written one row up,
+// into nextHeat and, with copyToHeat, into heat as well.
+void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
     const int W = width;
     const size_t start = size_t(y) * size_t(W);
-    const uint8_t* __restrict src = heat + start;
-    const uint8_t* __restrict cool = coolMap + start;
-    uint8_t* __restrict dst = nextHeat + start - W;
+    const uint8_t* src = heat + start;
+    const uint8_t* cool = coolMap + start;
+    uint8_t* dst = nextHeat + start - W;
+    uint8_t* copy = heat + start - W;
     int i = 0;
 #if KINDORA_SSE2
-    const __m128i zero = _mm_setzero_si128();
+    // Cell j reads the cell above it only for itself, before its result is
+    // stored there.
     for (; i + 16 <= W; i += 16) {
-        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - 1));
-        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 1));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + W));
-        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - W));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cool + i));
-        __m128i lo =
-            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(l, zero), _mm_unpacklo_epi8(r, zero)),
-                          _mm_add_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(u, zero)));
-        __m128i hi =
-            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(l, zero), _mm_unpackhi_epi8(r, zero)),
-                          _mm_add_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(u, zero)));
-        lo = _mm_sub_epi16(_mm_srli_epi16(lo, 2), _mm_unpacklo_epi8(c, zero));
-        hi = _mm_sub_epi16(_mm_srli_epi16(hi, 2), _mm_unpackhi_epi8(c, zero));
-        // Saturating pack: negative values become 0.
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
+        const __m128i v = Rise16(src + i, cool + i, W);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
+        if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
     }
 #endif
     for (; i < W; ++i) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
         dst[i] = uint8_t(v > 0 ? v : 0);
-    }
-}
-
-// Row y of heat is last read when row y + 1 is propagated, so from then on
-// it can take its copy from nextHeat; the last row, never written, is
-// copied as it stands.
-void FIRECLASS::PropagateAndBuild(bool copyToHeat) {
-    const int W = width, H = height;
-    for (int y = 0; y <= H; ++y) {
-        if (y < H) PropagateRow(y);
-        if (y == 0) continue;
-        const size_t row = size_t(y - 1) * size_t(W);
-        if (copyToHeat) memcpy(heat + row, nextHeat + row, size_t(W));
-        BuildImageRow(y - 1);
+        if (copyToHeat) copy[i] = dst[i];
     }
 }

@@ -96,10 +96,8 @@ class FIRECLASS {
     void ScrollCoolMap();
     void PropagateHeat();
     void BuildFireImage();
-    // Heat propagation, then (with copyToHeat) the copy of nextHeat into
-    // heat, then the fire image, in one pass over the rows; the same bytes
-    // as the three run one after another.
-    void PropagateAndBuild(bool copyToHeat);
+    // PropagateHeat and the copy of nextHeat into heat, in one pass.
+    void PropagateAndCopy();
     void UploadFireImage();
     void RemoveDeadHotzones();
     void AdvanceHotzones(double elapsed);
@@ -113,7 +111,7 @@ class FIRECLASS {
     void CreateCoolMap();
     void CreateFireTexture();
     void WarpBlockRows(int bx, int by, int rows);
-    void PropagateRow(int y);
+    void PropagateRow(int y, bool copyToHeat);
     void BuildImageRow(int y);
     void AdvanceHotzone(HOTZONE* zone, double elapsed);
     void Scorch(int x, int c0);

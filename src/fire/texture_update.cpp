@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "fireclass.h"
+#include "row_kernels.h"
 #include "vector_path.h"
 
 // One spring step of the mesh. Each interior point pushes or pulls its eight
@@ -50,6 +53,33 @@ inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
 }
 #endif
 
+// Whether cells x0..x1 of rows y0..y1 of a plane W wide are all zero.
+bool ZeroBox(const uint8_t* plane, int W, int x0, int x1, int y0, int y1) {
+    for (int y = y0; y <= y1; ++y) {
+        const uint8_t* row = plane + ptrdiff_t(y) * W;
+        int x = x0;
+#if KINDORA_SSE2
+        __m128i any = _mm_setzero_si128();
+        for (; x + 16 <= x1 + 1; x += 16)
+            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
+#endif
+        uint8_t rest = 0;
+        for (; x <= x1; ++x)
+            rest |= row[x];
+        if (rest) return false;
+    }
+    return true;
+}
+
+#if KINDORA_SSE2
+PaintSetup PaintFor(const FIRECLASS& f) {
+    const bool anyCold = f.coldHeat > 0;
+    return {f.packedPalette, f.BURNSTYLE == 0, anyCold,
+            _mm_set1_epi8(char(anyCold ? f.coldHeat - 1 : 0))};
+}
+#endif
+
 // One cell of the fire image: the flame colour plus what lies under it, each
 // byte saturating at 255.
 inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t* out) {
@@ -74,6 +104,12 @@ void FIRECLASS::TextureBlock(int bx, int by) {
 }
 
 // The first `rows` rows of block (bx, by); see TextureBlock.
+//
+// Every sample lies in the box of the four corners, give or take the rounding
+// of the repeated additions (far below a cell). A block whose box lies well
+// inside the plane needs no holding of its samples, since truncation there
+// already gives what the held coordinates would; and where that box of
+// nextHeat is all zero, so is the block.
 void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     const int B = blockSize;
     const int W = width;
@@ -100,23 +136,63 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
         ry += rdy;
     }
 
-    const float maxRow = float(height + 2 * B - 3);
+    const int lastRow = height + 2 * B - 3;
+    const float maxRow = float(lastRow);
+    const uint8_t* const src = nextHeat;
     uint8_t* dst = heat + (B * by) * W + B * bx;
+    const float minX = std::min(std::min(q00.x, q10.x), std::min(q01.x, q11.x));
+    const float maxX = std::max(std::max(q00.x, q10.x), std::max(q01.x, q11.x));
+    const float minY = std::min(std::min(q00.y, q10.y), std::min(q01.y, q11.y));
+    const float maxY = std::max(std::max(q00.y, q10.y), std::max(q01.y, q11.y));
+    const bool inside = minX > -0.5f && maxX < float(W) - 0.5f && minY > -2.5f &&
+                        maxY < maxRow + 0.5f && q00.x == q00.x && q10.x == q10.x &&
+                        q01.x == q01.x && q11.x == q11.x && q00.y == q00.y && q10.y == q10.y &&
+                        q01.y == q01.y && q11.y == q11.y;
+    if (inside) {
+        const int x0 = std::max(0, int(std::floor(minX)) - 2);
+        const int x1 = std::min(W - 1, int(std::floor(maxX)) + 2);
+        const int y0 = std::max(-2, int(std::floor(minY)) - 2);
+        const int y1 = std::min(lastRow, int(std::floor(maxY)) + 2);
+        if (ZeroBox(src, W, x0, x1, y0, y1)) {
+            for (int row = 0; row < rows; ++row)
+                memset(dst + row * W, 0, size_t(B));
+            return;
+        }
+    }
+
     int row = 0;
 #if KINDORA_SSE2
+    const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
+    if (inside) {
+        alignas(16) int32_t at[4];
+        for (; row + 4 <= rows; row += 4, dst += 4 * W) {
+            __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
+            const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
+            for (int col = 0; col < B; ++col) {
+                _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                                _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift),
+                                              _mm_cvttps_epi32(sx)));
+                dst[col] = src[at[0]];
+                dst[W + col] = src[at[1]];
+                dst[2 * W + col] = src[at[2]];
+                dst[3 * W + col] = src[at[3]];
+                sx = _mm_add_ps(sx, dx);
+                sy = _mm_add_ps(sy, dy);
+            }
+        }
+    }
     const __m128 loX = _mm_set1_ps(0.0f), hiX = _mm_set1_ps(float(W - 1));
     const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
-    const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
     for (; row + 4 <= rows; row += 4, dst += 4 * W) {
         __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
         const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
         for (int col = 0; col < B; ++col) {
             const __m128i cell = _mm_add_epi32(_mm_sll_epi32(ClampTrunc(sy, loY, hiY), shift),
                                                ClampTrunc(sx, loX, hiX));
-            dst[col] = nextHeat[_mm_cvtsi128_si32(cell)];
-            dst[W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
-            dst[2 * W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];
-            dst[3 * W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 3))];
+            dst[col] = src[_mm_cvtsi128_si32(cell)];
+            dst[W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
+            dst[2 * W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];
+            dst[3 * W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 3))];
             sx = _mm_add_ps(sx, dx);
             sy = _mm_add_ps(sy, dy);
         }
@@ -127,7 +203,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
         for (int col = 0; col < B; ++col) {
             const int x = int(sx > 0.0f ? (sx < W - 1 ? sx : float(W - 1)) : 0.0f);
             const int y = int(sy > -2.0f ? (sy < maxRow ? sy : maxRow) : -2.0f);
-            dst[col] = nextHeat[y * W + x];
+            dst[col] = src[y * W + x];
             sx += stepX[row];
             sy += stepY[row];
         }
@@ -166,42 +242,19 @@ void FIRECLASS::BuildFireImage() {
 
 void FIRECLASS::BuildImageRow(int y) {
     const int W = width, H = height;
-    const bool charred = BURNSTYLE == 0;
-    const uint8_t* __restrict k = nextHeat + size_t(y) * W;
-    const uint8_t* __restrict d = desk + size_t(H - 1 - y) * W * 4;
-    uint8_t* __restrict out = fireImage + size_t(y) * W * 4;
+    const uint8_t* k = nextHeat + size_t(y) * W;
+    const uint8_t* d = desk + size_t(H - 1 - y) * W * 4;
+    uint8_t* out = fireImage + size_t(y) * W * 4;
 #if !KINDORA_SSE2
+    const bool charred = BURNSTYLE == 0;
     for (int x = 0; x < W; ++x) {
         FireCell(packedPalette[k[x]], d + 4 * x, charred, out + 4 * x);
     }
 #else
-    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
-    const __m128i zero = _mm_setzero_si128();
-    // Sixteen cells all below coldHeat have no flame: only the picture part.
-    const bool anyCold = coldHeat > 0;
-    const __m128i coldTop = _mm_set1_epi8(char(anyCold ? coldHeat - 1 : 0));
+    const PaintSetup paint = PaintFor(*this);
     for (int x = 0; x < W; x += 16) {
         const __m128i heats = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x));
-        const bool cold = anyCold && _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(heats, coldTop),
-                                                                      zero)) == 0xFFFF;
-        for (int q = x; q < x + 16; q += 4) {
-            const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * q));
-            __m128i under = _mm_and_si128(cells, alphaMask);
-            if (charred) {
-                // Halve the colour bytes: a 16-bit shift, then drop the bit
-                // that slid in from the neighbouring byte.
-                const __m128i half = _mm_and_si128(_mm_srli_epi16(cells, 1), halfMask);
-                under = _mm_or_si128(under, half);
-            }
-            if (!cold) {
-                const __m128i flame =
-                    _mm_set_epi32(int(packedPalette[k[q + 3]]), int(packedPalette[k[q + 2]]),
-                                  int(packedPalette[k[q + 1]]), int(packedPalette[k[q]]));
-                under = _mm_adds_epu8(flame, under);
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * q), under);
-        }
+        Paint16(paint, heats, k + x, d + 4 * x, out + 4 * x);
     }
 #endif
 }

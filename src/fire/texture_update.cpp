@@ -53,19 +53,25 @@ inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
 }
 #endif
 
-// Whether cells x0..x1 of rows y0..y1 of a plane W wide are all zero.
-bool ZeroBox(const uint8_t* plane, int W, int x0, int x1, int y0, int y1) {
-    for (int y = y0; y <= y1; ++y) {
+// Whether nextHeat is all zero around the float box [x0, x1] x [y0, y1],
+// widened by two cells (far more than the rounding of the warp's sums) and
+// held to the plane and its margin rows.
+bool ZeroBox(const uint8_t* plane, int W, float x0, float x1, float y0, float y1, int lastRow) {
+    const int left = std::max(0, int(std::floor(x0)) - 2);
+    const int right = std::min(W - 1, int(std::floor(x1)) + 2);
+    const int top = std::max(-2, int(std::floor(y0)) - 2);
+    const int bottom = std::min(lastRow, int(std::floor(y1)) + 2);
+    for (int y = top; y <= bottom; ++y) {
         const uint8_t* row = plane + ptrdiff_t(y) * W;
-        int x = x0;
+        int x = left;
 #if KINDORA_SSE2
         __m128i any = _mm_setzero_si128();
-        for (; x + 16 <= x1 + 1; x += 16)
+        for (; x + 16 <= right + 1; x += 16)
             any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
         if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
 #endif
         uint8_t rest = 0;
-        for (; x <= x1; ++x)
+        for (; x <= right; ++x)
             rest |= row[x];
         if (rest) return false;
     }
@@ -148,24 +154,33 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                         maxY < maxRow + 0.5f && q00.x == q00.x && q10.x == q10.x &&
                         q01.x == q01.x && q11.x == q11.x && q00.y == q00.y && q10.y == q10.y &&
                         q01.y == q01.y && q11.y == q11.y;
-    if (inside) {
-        const int x0 = std::max(0, int(std::floor(minX)) - 2);
-        const int x1 = std::min(W - 1, int(std::floor(maxX)) + 2);
-        const int y0 = std::max(-2, int(std::floor(minY)) - 2);
-        const int y1 = std::min(lastRow, int(std::floor(maxY)) + 2);
-        if (ZeroBox(src, W, x0, x1, y0, y1)) {
-            for (int row = 0; row < rows; ++row)
-                memset(dst + row * W, 0, size_t(B));
-            return;
-        }
-    }
-
     int row = 0;
 #if KINDORA_SSE2
     const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
+#endif
     if (inside) {
-        alignas(16) int32_t at[4];
+        if (ZeroBox(src, W, minX, maxX, minY, maxY, lastRow)) {
+            for (; row < rows; ++row)
+                memset(dst + row * W, 0, size_t(B));
+            return;
+        }
+        // Four rows at a time, each a line from its start to B steps on.
         for (; row + 4 <= rows; row += 4, dst += 4 * W) {
+            float x0 = startX[row], x1 = x0, y0 = startY[row], y1 = y0;
+            for (int r = row; r < row + 4; ++r) {
+                const float ex = startX[r] + stepX[r] * Bf, ey = startY[r] + stepY[r] * Bf;
+                x0 = std::min(x0, std::min(startX[r], ex));
+                x1 = std::max(x1, std::max(startX[r], ex));
+                y0 = std::min(y0, std::min(startY[r], ey));
+                y1 = std::max(y1, std::max(startY[r], ey));
+            }
+            if (ZeroBox(src, W, x0, x1, y0, y1, lastRow)) {
+                for (int r = 0; r < 4; ++r)
+                    memset(dst + r * W, 0, size_t(B));
+                continue;
+            }
+#if KINDORA_SSE2
+            alignas(16) int32_t at[4];
             __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
             const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
             for (int col = 0; col < B; ++col) {
@@ -179,8 +194,20 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                 sx = _mm_add_ps(sx, dx);
                 sy = _mm_add_ps(sy, dy);
             }
+#else
+            for (int r = 0; r < 4; ++r) {
+                float sx = startX[row + r], sy = startY[row + r];
+                uint8_t* out = dst + r * W;
+                for (int col = 0; col < B; ++col) {
+                    out[col] = src[int(sy) * W + int(sx)];
+                    sx += stepX[row + r];
+                    sy += stepY[row + r];
+                }
+            }
+#endif
         }
     }
+#if KINDORA_SSE2
     const __m128 loX = _mm_set1_ps(0.0f), hiX = _mm_set1_ps(float(W - 1));
     const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
     for (; row + 4 <= rows; row += 4, dst += 4 * W) {

@@ -737,4 +737,110 @@ TEST_F(FireTest, LongRunsStayInsideTheirArrays) {
     }
 }
 
+// ---------------------------------------------------------------- reference step
+
+// The step as first written: pass after pass, each over the whole plane.
+void ReferenceWarp(FIRECLASS& g) {
+    const int W = g.width, B = g.blockSize;
+    const float maxRow = float(g.height + 2 * B - 3);
+    for (int by = 0; by < kMeshRows - 1; ++by) {
+        const int rows = std::min(B, g.height + 1 - B * by);
+        for (int bx = 0; bx < kMeshColumns - 1 && rows > 0; ++bx) {
+            const MESHPOINT &q00 = g.mesh[bx][by], &q10 = g.mesh[bx + 1][by];
+            const MESHPOINT &q01 = g.mesh[bx][by + 1], &q11 = g.mesh[bx + 1][by + 1];
+            float lx = q00.x, ly = q00.y, rx = q10.x, ry = q10.y;
+            const float Bf = float(B);
+            const float ldx = (q01.x - q00.x) / Bf, ldy = (q01.y - q00.y) / Bf;
+            const float rdx = (q11.x - q10.x) / Bf, rdy = (q11.y - q10.y) / Bf;
+            for (int row = 0; row < rows; ++row) {
+                float sx = lx, sy = ly;
+                const float dx = (rx - lx) / Bf, dy = (ry - ly) / Bf;
+                for (int col = 0; col < B; ++col) {
+                    // Held to the plane and its margins; a NaN goes to the low end.
+                    const int x = int(sx > 0.0f ? (sx < W - 1 ? sx : float(W - 1)) : 0.0f);
+                    const int y = int(sy > -2.0f ? (sy < maxRow ? sy : maxRow) : -2.0f);
+                    g.heat[(B * by + row) * W + B * bx + col] = g.nextHeat[y * W + x];
+                    sx += dx;
+                    sy += dy;
+                }
+                lx += ldx, ly += ldy, rx += rdx, ry += rdy;
+            }
+        }
+    }
+}
+
+void ReferenceBurn(FIRECLASS& g, double elapsed) {
+    const int W = g.width, H = g.height;
+    g.AdvanceSpawnTimer(elapsed);
+    if (g.BURNSTYLE != 0) g.AdvanceResetTimer(elapsed);
+    std::vector<uint8_t> top(g.coolMap, g.coolMap + W);
+    memmove(g.coolMap, g.coolMap + W, size_t(W) * (H - 1));
+    memcpy(g.coolMap + W * (H - 1), top.data(), size_t(W));
+    for (int i = 0; i < W * H; ++i) {
+        const uint8_t* h = g.heat;
+        const int v = ((h[i - 1] + h[i + 1] + h[i + W] + h[i - W]) >> 2) - g.coolMap[i];
+        g.nextHeat[i - W] = uint8_t(v > 0 ? v : 0);
+    }
+    if (g.warpPhase == 1) {
+        ReferenceWarp(g);
+    } else {
+        g.Relax();
+        memcpy(g.heat, g.nextHeat, size_t(W) * H);
+    }
+    g.warpPhase = 1 - g.warpPhase;
+    for (int y = 0; y < H; ++y) {
+        for (int x = 0; x < W; ++x) {
+            const uint16_t* p = g.palette[g.nextHeat[y * W + x]];
+            const uint8_t* d = g.desk + (size_t(H - 1 - y) * W + x) * 4;
+            uint8_t* out = g.fireImage + (size_t(y) * W + x) * 4;
+            for (int c = 0; c < 3; ++c)
+                out[c] = uint8_t(g.BURNSTYLE == 0 ? std::min(255, p[c] + (d[c] >> 1)) : p[c]);
+            out[3] = uint8_t(std::min(255, d[3] + p[3]));
+        }
+    }
+    g.UploadFireImage();
+    g.RemoveDeadHotzones();
+    g.AdvanceHotzones(elapsed);
+    g.StartSpark();
+    g.AdvanceSparks();
+}
+
+// Random planes, cold patches and meshes thrown far out (and back) on some
+// steps: the step as it runs gives every byte the passes one by one give.
+TEST_F(FireTest, StepMatchesThePassesRunOneByOne) {
+    for (int res = 0; res < 3; ++res) {
+        for (int style = 0; style < 2; ++style) {
+            srand(11 + res);
+            auto fp = std::make_unique<FIRECLASS>(), gp = std::make_unique<FIRECLASS>();
+            FIRECLASS &f = *fp, &g = *gp;
+            f.Setup(FireSettingsRecord(res, style, 0, 20, 2));
+            srand(11 + res);
+            g.Setup(FireSettingsRecord(res, style, 0, 20, 2));
+            const int W = f.width, H = f.height, B = f.blockSize;
+            const size_t planeBytes = size_t(H + 2 * B) * W;
+            for (size_t i = 0; i < planeBytes; ++i)
+                f.heatMem[i] = g.heatMem[i] = (i / W) % 7 < 3 ? 0 : uint8_t(rand());
+            for (int i = 0; i < W * H * 4; ++i)
+                f.desk[i] = g.desk[i] = uint8_t(rand());
+            for (int step = 0; step < 2 * H + 5; ++step) {
+                if (step % 37 == 5) {  // a mesh point well off the plane
+                    const int c = 1 + step % 9, r = 1 + step % 11;
+                    const float off = step % 2 ? 300.0f : -300.0f;
+                    f.mesh[c][r].x = g.mesh[c][r].x = f.mesh[c][r].x + off;
+                    f.mesh[c][r].y = g.mesh[c][r].y = f.mesh[c][r].y - off;
+                }
+                srand(unsigned(step));
+                f.Burn(0.05);
+                srand(unsigned(step));
+                ReferenceBurn(g, 0.05);
+                ASSERT_EQ(0, memcmp(f.heatMem, g.heatMem, planeBytes)) << res << " " << step;
+                ASSERT_EQ(0, memcmp(f.nextMem, g.nextMem, planeBytes)) << res << " " << step;
+                ASSERT_EQ(0, memcmp(f.coolMap, g.coolMap, size_t(W) * H)) << res << " " << step;
+                ASSERT_EQ(0, memcmp(f.fireImage, g.fireImage, size_t(W) * H * 4)) << res;
+                ASSERT_EQ(0, memcmp(f.desk, g.desk, size_t(W) * H * 4)) << res << " " << step;
+            }
+        }
+    }
+}
+
 }  // namespace

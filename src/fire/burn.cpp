@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "fireclass.h"
+#include "row_kernels.h"
 #include "vector_path.h"
 
 void FIRECLASS::Burn(double elapsed) {
@@ -9,12 +10,14 @@ void FIRECLASS::Burn(double elapsed) {
     AdvanceSpawnTimer(elapsed);
     if (BURNSTYLE != 0) AdvanceResetTimer(elapsed);
     ScrollCoolMap();
-    PropagateHeat();
     if (warpPhase == 1) {
+        PropagateHeat();
         WarpVisibleRows();
     } else {
+        // The relaxation moves only the mesh, so the copy of the new heat
+        // into heat can ride along with the propagation.
+        PropagateAndCopy();
         Relax();
-        memcpy(heat, nextHeat, size_t(width) * size_t(height));
     }
     warpPhase = 1 - warpPhase;
     BuildFireImage();
@@ -45,13 +48,18 @@ void FIRECLASS::AdvanceResetTimer(double elapsed) {
     spawnTimer = 2.0f;
 }
 
-// The cooling map moves up one row and wraps around.
+// The cooling map moves up one row and wraps around. Rather than moving the
+// plane, the window moves down one row through storage twice its size: the
+// row that leaves the top is copied below the bottom. Once the window reaches
+// the second half, it is copied back to the start, one plane every H steps.
 void FIRECLASS::ScrollCoolMap() {
-    uint8_t saved[512];
-    const size_t W = size_t(width);
-    memcpy(saved, coolMap, W);
-    memmove(coolMap, coolMap + W, W * W - W);
-    memcpy(coolMap + W * W - W, saved, W);
+    const size_t W = size_t(width), cells = W * size_t(height);
+    memcpy(coolMap + cells, coolMap, W);
+    coolMap += W;
+    if (coolMap == coolMem + cells) {
+        memcpy(coolMem, coolMap, cells);
+        coolMap = coolMem;
+    }
 }
 
 // The heat rises one row: each cell of the next plane gets the average of the
@@ -59,34 +67,43 @@ void FIRECLASS::ScrollCoolMap() {
 // read as one flat array, so row ends wrap into the neighbouring rows and the
 // first and last rows read the margins.
 void FIRECLASS::PropagateHeat() {
+    for (int y = 0; y < height; ++y)
+        PropagateRow(y, false);
+}
+
+// PropagateHeat, then W * H bytes of nextHeat copied into heat. Row y - 1 of
+// heat is read for the last time while row y is propagated, so it takes its
+// copy then; the last row, which the propagation never writes, is copied as
+// it stands.
+void FIRECLASS::PropagateAndCopy() {
+    const size_t W = size_t(width), last = (size_t(height) - 1) * W;
+    for (int y = 0; y < height; ++y)
+        PropagateRow(y, y > 0);
+    memcpy(heat + last, nextHeat + last, W);
+}
+
+// Row y of the flat rule: cells y * W .. y * W + W - 1, written one row up,
+// into nextHeat and, with copyToHeat, into heat as well.
+void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
     const int W = width;
-    const int cells = width * height;
-    const uint8_t* __restrict src = heat;
-    const uint8_t* __restrict cool = coolMap;
-    uint8_t* __restrict dst = nextHeat - W;
+    const size_t start = size_t(y) * size_t(W);
+    const uint8_t* src = heat + start;
+    const uint8_t* cool = coolMap + start;
+    uint8_t* dst = nextHeat + start - W;
+    uint8_t* copy = heat + start - W;
     int i = 0;
 #if KINDORA_SSE2
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= cells; i += 16) {
-        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - 1));
-        const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 1));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + W));
-        const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - W));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cool + i));
-        __m128i lo =
-            _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(l, zero), _mm_unpacklo_epi8(r, zero)),
-                          _mm_add_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(u, zero)));
-        __m128i hi =
-            _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(l, zero), _mm_unpackhi_epi8(r, zero)),
-                          _mm_add_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(u, zero)));
-        lo = _mm_sub_epi16(_mm_srli_epi16(lo, 2), _mm_unpacklo_epi8(c, zero));
-        hi = _mm_sub_epi16(_mm_srli_epi16(hi, 2), _mm_unpackhi_epi8(c, zero));
-        // Saturating pack: negative values become 0.
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
+    // Cell j reads the cell above it only for itself, before its result is
+    // stored there.
+    for (; i + 16 <= W; i += 16) {
+        const __m128i v = Rise16(src + i, cool + i, W);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
+        if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
     }
 #endif
-    for (; i < cells; ++i) {
+    for (; i < W; ++i) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
         dst[i] = uint8_t(v > 0 ? v : 0);
+        if (copyToHeat) copy[i] = dst[i];
     }
 }

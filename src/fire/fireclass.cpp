@@ -38,7 +38,9 @@ FIRECLASS::FIRECLASS()
       COLOURS(0),
       BURNSPEED(0),
       BURNDELAY(0),
-      packedPalette() {}
+      packedPalette(),
+      coldHeat(0),
+      coolMem(nullptr) {}
 
 FIRECLASS::~FIRECLASS() {
     Cleanup();
@@ -70,15 +72,16 @@ void FIRECLASS::Setup(SETTINGS settings) {
     const size_t heatBytes = (H + 2 * B) * W;
     heatMem = new (std::nothrow) uint8_t[heatBytes]();
     nextMem = new (std::nothrow) uint8_t[heatBytes]();
-    coolMap = new (std::nothrow) uint8_t[W * H];
+    coolMem = new (std::nothrow) uint8_t[2 * W * H];
     fireImage = new (std::nothrow) uint8_t[W * H * 4]();
     deskMem = new (std::nothrow) uint8_t[(4 * H + 16) * W]();
-    if (!heatMem || !nextMem || !coolMap || !fireImage || !deskMem) {
+    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem) {
         // Without its planes the fire stays empty; Burn then does nothing.
         Cleanup();
         width = height = 0;
         return;
     }
+    coolMap = coolMem;
     heat = heatMem + 2 * W;
     nextHeat = nextMem + 2 * W;
     desk = deskMem + 2 * W;
@@ -131,6 +134,9 @@ void FIRECLASS::BuildPalette() {
         packedPalette[k] =
             uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     }
+    coldHeat = 0;
+    while (coldHeat < 256 && packedPalette[coldHeat] == 0)
+        ++coldHeat;
 }
 
 void FIRECLASS::CreateFireTexture() {
@@ -174,10 +180,10 @@ void FIRECLASS::Cleanup() {
     desk = nextHeat = heat = nullptr;
     delete[] heatMem;
     delete[] nextMem;
-    delete[] coolMap;
+    delete[] coolMem;
     delete[] fireImage;
     delete[] deskMem;
-    heatMem = nextMem = coolMap = fireImage = deskMem = nullptr;
+    heatMem = nextMem = coolMem = coolMap = fireImage = deskMem = nullptr;
     // The name is forgotten once deleted, so that a second clean-up cannot
     // delete a texture that has since been given the same name.
     if (fireTexID) glDeleteTextures(1, &fireTexID);

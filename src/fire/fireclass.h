@@ -56,7 +56,7 @@ class FIRECLASS {
 
     uint8_t* heatMem;
     uint8_t* nextMem;
-    uint8_t* coolMap;
+    uint8_t* coolMap;    // W * H bytes, a window that slides through coolMem
     uint8_t* heat;       // heatMem + 2 rows; margin rows above and below
     uint8_t* nextHeat;   // nextMem + 2 rows
     uint8_t* fireImage;  // W * H RGBA, row 0 at the top
@@ -84,6 +84,11 @@ class FIRECLASS {
 
     // The palette packed as the RGBA bytes of one 32-bit word, for the image build.
     uint32_t packedPalette[256];
+    // Heat values below this have an all-zero palette entry (no flame at all).
+    int32_t coldHeat;
+    // Storage of the cooling map: 2 * W * H bytes, in which coolMap moves
+    // down one row per scroll instead of the plane moving up.
+    uint8_t* coolMem;
 
     // The steps of Burn, in the order it runs them.
     void AdvanceSpawnTimer(double elapsed);
@@ -91,6 +96,8 @@ class FIRECLASS {
     void ScrollCoolMap();
     void PropagateHeat();
     void BuildFireImage();
+    // PropagateHeat and the copy of nextHeat into heat, in one pass.
+    void PropagateAndCopy();
     void UploadFireImage();
     void RemoveDeadHotzones();
     void AdvanceHotzones(double elapsed);
@@ -104,6 +111,8 @@ class FIRECLASS {
     void CreateCoolMap();
     void CreateFireTexture();
     void WarpBlockRows(int bx, int by, int rows);
+    void PropagateRow(int y, bool copyToHeat);
+    void BuildImageRow(int y);
     void AdvanceHotzone(HOTZONE* zone, double elapsed);
     void Scorch(int x, int c0);
     bool SparkAlive(const SPARK& spark) const;

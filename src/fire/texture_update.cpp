@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "fireclass.h"
+#include "row_kernels.h"
 #include "vector_path.h"
 
 // One spring step of the mesh. Each interior point pushes or pulls its eight
@@ -50,6 +53,39 @@ inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
 }
 #endif
 
+// Whether nextHeat is all zero around the float box [x0, x1] x [y0, y1],
+// widened by two cells (far more than the rounding of the warp's sums) and
+// held to the plane and its margin rows.
+bool ZeroBox(const uint8_t* plane, int W, float x0, float x1, float y0, float y1, int lastRow) {
+    const int left = std::max(0, int(std::floor(x0)) - 2);
+    const int right = std::min(W - 1, int(std::floor(x1)) + 2);
+    const int top = std::max(-2, int(std::floor(y0)) - 2);
+    const int bottom = std::min(lastRow, int(std::floor(y1)) + 2);
+    for (int y = top; y <= bottom; ++y) {
+        const uint8_t* row = plane + ptrdiff_t(y) * W;
+        int x = left;
+#if KINDORA_SSE2
+        __m128i any = _mm_setzero_si128();
+        for (; x + 16 <= right + 1; x += 16)
+            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
+#endif
+        uint8_t rest = 0;
+        for (; x <= right; ++x)
+            rest |= row[x];
+        if (rest) return false;
+    }
+    return true;
+}
+
+#if KINDORA_SSE2
+PaintSetup PaintFor(const FIRECLASS& f) {
+    const bool anyCold = f.coldHeat > 0;
+    return {f.packedPalette, f.BURNSTYLE == 0, anyCold,
+            _mm_set1_epi8(char(anyCold ? f.coldHeat - 1 : 0))};
+}
+#endif
+
 // One cell of the fire image: the flame colour plus what lies under it, each
 // byte saturating at 255.
 inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t* out) {
@@ -74,6 +110,12 @@ void FIRECLASS::TextureBlock(int bx, int by) {
 }
 
 // The first `rows` rows of block (bx, by); see TextureBlock.
+//
+// Every sample lies in the box of the four corners, give or take the rounding
+// of the repeated additions (far below a cell). A block whose box lies well
+// inside the plane needs no holding of its samples, since truncation there
+// already gives what the held coordinates would; and where that box of
+// nextHeat is all zero, so is the block.
 void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     const int B = blockSize;
     const int W = width;
@@ -100,23 +142,84 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
         ry += rdy;
     }
 
-    const float maxRow = float(height + 2 * B - 3);
+    const int lastRow = height + 2 * B - 3;
+    const float maxRow = float(lastRow);
+    const uint8_t* const src = nextHeat;
     uint8_t* dst = heat + (B * by) * W + B * bx;
+    const float minX = std::min(std::min(q00.x, q10.x), std::min(q01.x, q11.x));
+    const float maxX = std::max(std::max(q00.x, q10.x), std::max(q01.x, q11.x));
+    const float minY = std::min(std::min(q00.y, q10.y), std::min(q01.y, q11.y));
+    const float maxY = std::max(std::max(q00.y, q10.y), std::max(q01.y, q11.y));
+    const bool inside = minX > -0.5f && maxX < float(W) - 0.5f && minY > -2.5f &&
+                        maxY < maxRow + 0.5f && q00.x == q00.x && q10.x == q10.x &&
+                        q01.x == q01.x && q11.x == q11.x && q00.y == q00.y && q10.y == q10.y &&
+                        q01.y == q01.y && q11.y == q11.y;
     int row = 0;
+#if KINDORA_SSE2
+    const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
+#endif
+    if (inside) {
+        if (ZeroBox(src, W, minX, maxX, minY, maxY, lastRow)) {
+            for (; row < rows; ++row)
+                memset(dst + row * W, 0, size_t(B));
+            return;
+        }
+        // Four rows at a time, each a line from its start to B steps on.
+        for (; row + 4 <= rows; row += 4, dst += 4 * W) {
+            float x0 = startX[row], x1 = x0, y0 = startY[row], y1 = y0;
+            for (int r = row; r < row + 4; ++r) {
+                const float ex = startX[r] + stepX[r] * Bf, ey = startY[r] + stepY[r] * Bf;
+                x0 = std::min(x0, std::min(startX[r], ex));
+                x1 = std::max(x1, std::max(startX[r], ex));
+                y0 = std::min(y0, std::min(startY[r], ey));
+                y1 = std::max(y1, std::max(startY[r], ey));
+            }
+            if (ZeroBox(src, W, x0, x1, y0, y1, lastRow)) {
+                for (int r = 0; r < 4; ++r)
+                    memset(dst + r * W, 0, size_t(B));
+                continue;
+            }
+#if KINDORA_SSE2
+            alignas(16) int32_t at[4];
+            __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
+            const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
+            for (int col = 0; col < B; ++col) {
+                _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                                _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift),
+                                              _mm_cvttps_epi32(sx)));
+                dst[col] = src[at[0]];
+                dst[W + col] = src[at[1]];
+                dst[2 * W + col] = src[at[2]];
+                dst[3 * W + col] = src[at[3]];
+                sx = _mm_add_ps(sx, dx);
+                sy = _mm_add_ps(sy, dy);
+            }
+#else
+            for (int r = 0; r < 4; ++r) {
+                float sx = startX[row + r], sy = startY[row + r];
+                uint8_t* out = dst + r * W;
+                for (int col = 0; col < B; ++col) {
+                    out[col] = src[int(sy) * W + int(sx)];
+                    sx += stepX[row + r];
+                    sy += stepY[row + r];
+                }
+            }
+#endif
+        }
+    }
 #if KINDORA_SSE2
     const __m128 loX = _mm_set1_ps(0.0f), hiX = _mm_set1_ps(float(W - 1));
     const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
-    const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
     for (; row + 4 <= rows; row += 4, dst += 4 * W) {
         __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
         const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
         for (int col = 0; col < B; ++col) {
             const __m128i cell = _mm_add_epi32(_mm_sll_epi32(ClampTrunc(sy, loY, hiY), shift),
                                                ClampTrunc(sx, loX, hiX));
-            dst[col] = nextHeat[_mm_cvtsi128_si32(cell)];
-            dst[W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
-            dst[2 * W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];
-            dst[3 * W + col] = nextHeat[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 3))];
+            dst[col] = src[_mm_cvtsi128_si32(cell)];
+            dst[W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
+            dst[2 * W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];
+            dst[3 * W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 3))];
             sx = _mm_add_ps(sx, dx);
             sy = _mm_add_ps(sy, dy);
         }
@@ -127,7 +230,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
         for (int col = 0; col < B; ++col) {
             const int x = int(sx > 0.0f ? (sx < W - 1 ? sx : float(W - 1)) : 0.0f);
             const int y = int(sy > -2.0f ? (sy < maxRow ? sy : maxRow) : -2.0f);
-            dst[col] = nextHeat[y * W + x];
+            dst[col] = src[y * W + x];
             sx += stepX[row];
             sy += stepY[row];
         }
@@ -160,39 +263,27 @@ void FIRECLASS::TextureWarp() {
 // saturate at 255, so the whole image is built with byte-saturating adds,
 // four cells at a time, in row order.
 void FIRECLASS::BuildFireImage() {
+    for (int y = 0; y < height; ++y)
+        BuildImageRow(y);
+}
+
+void FIRECLASS::BuildImageRow(int y) {
     const int W = width, H = height;
-    const bool charred = BURNSTYLE == 0;
-#if KINDORA_SSE2
-    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
-#endif
-    for (int y = 0; y < H; ++y) {
-        const uint8_t* __restrict k = nextHeat + size_t(y) * W;
-        const uint8_t* __restrict d = desk + size_t(H - 1 - y) * W * 4;
-        uint8_t* __restrict out = fireImage + size_t(y) * W * 4;
+    const uint8_t* k = nextHeat + size_t(y) * W;
+    const uint8_t* d = desk + size_t(H - 1 - y) * W * 4;
+    uint8_t* out = fireImage + size_t(y) * W * 4;
 #if !KINDORA_SSE2
-        for (int x = 0; x < W; ++x) {
-            FireCell(packedPalette[k[x]], d + 4 * x, charred, out + 4 * x);
-        }
-#else
-        for (int x = 0; x < W; x += 4) {
-            uint32_t heats;
-            memcpy(&heats, k + x, 4);  // four heat values in one load
-            const __m128i flame = _mm_set_epi32(
-                int(packedPalette[heats >> 24]), int(packedPalette[(heats >> 16) & 255]),
-                int(packedPalette[(heats >> 8) & 255]), int(packedPalette[heats & 255]));
-            const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
-            __m128i under = _mm_and_si128(cells, alphaMask);
-            if (charred) {
-                // Halve the colour bytes: a 16-bit shift, then drop the bit
-                // that slid in from the neighbouring byte.
-                const __m128i half = _mm_and_si128(_mm_srli_epi16(cells, 1), halfMask);
-                under = _mm_or_si128(under, half);
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * x), _mm_adds_epu8(flame, under));
-        }
-#endif
+    const bool charred = BURNSTYLE == 0;
+    for (int x = 0; x < W; ++x) {
+        FireCell(packedPalette[k[x]], d + 4 * x, charred, out + 4 * x);
     }
+#else
+    const PaintSetup paint = PaintFor(*this);
+    for (int x = 0; x < W; x += 16) {
+        const __m128i heats = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x));
+        Paint16(paint, heats, k + x, d + 4 * x, out + 4 * x);
+    }
+#endif
 }
 
 void FIRECLASS::UploadFireImage() {

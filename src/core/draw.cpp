@@ -119,10 +119,7 @@ void SSMAIN::PlanFrame(float shade) {
     const FRAMEINPUTS now = Inputs(shade);
     damage.count = 0;
     damage.whole = !keepsPixels || !shownValid || !SameScene(now, shown);
-    if (!keepsPixels) {
-        shownValid = false;
-        return;
-    }
+    // A whole frame is remembered too: the next one may build on it.
     DAMAGEGRID grid;
     StartGrid(&grid, width, height);
     if (!TrackFire(damage.whole ? nullptr : &grid)) damage.whole = true;

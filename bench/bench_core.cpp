@@ -4,7 +4,8 @@
 //
 // BM_DrawFrame: one whole frame, drawn again and again.
 // BM_DrawSequence: the frames of a running sequence as the user meets them,
-// on a surface that keeps its pixels: a burning picture with flames and char
+// on a surface that keeps its pixels (keeps:1), or one that does not, where
+// every frame is drawn whole (keeps:0): a burning picture with flames and char
 // on it, the banner arriving, a caption fading in. `redrawn_share` is the
 // mean share of the view's pixels redrawn per frame, `whole_share` the share
 // of frames drawn whole.
@@ -144,7 +145,7 @@ void BM_DrawSequence(benchmark::State& state) {
             main.Update(kTick);
         main.bannerTimer = 0.5f;
         main.captionTimer = -34.5f;
-        main.keepsPixels = true;
+        main.keepsPixels = state.range(1) != 0;
         double spent = 0;
         for (int i = 0; i < kSequenceFrames; ++i) {
             main.Update(kTick);
@@ -172,9 +173,11 @@ void BM_DrawSequence(benchmark::State& state) {
 
 BENCHMARK(BM_DrawFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_DrawSequence)
-    ->Arg(1)
-    ->Arg(2)
-    ->ArgName("fireres")
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Args({2, 1})
+    ->Args({2, 0})
+    ->ArgNames({"fireres", "keeps"})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);

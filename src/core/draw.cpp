@@ -103,6 +103,8 @@ FRAMEINPUTS SSMAIN::Inputs(float shade) const {
     return in;
 }
 
+namespace {
+
 // Whether the picture, the shading, the caption and the pictures drawn are
 // as they were; the banner's place aside.
 bool SameScene(const FRAMEINPUTS& a, const FRAMEINPUTS& b) {
@@ -111,6 +113,8 @@ bool SameScene(const FRAMEINPUTS& a, const FRAMEINPUTS& b) {
            a.fireTex == b.fireTex && a.corner == b.corner && a.message == b.message &&
            a.table == b.table && a.texCount == b.texCount;
 }
+
+}  // namespace
 
 // Decides what this frame draws again (`damage`) and remembers its inputs.
 // Whole: when the surface does not keep its pixels, on the first frame, and

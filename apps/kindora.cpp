@@ -278,7 +278,8 @@ Window CreateOwnWindow(Display* display, int x, int y, int w, int h, bool overri
     a.background_pixel = BlackPixel(display, DefaultScreen(display));
     a.border_pixel = 0;
     a.override_redirect = overrideRedirect ? True : False;
-    a.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask;
+    a.event_mask =
+        KeyPressMask | ButtonPressMask | PointerMotionMask | StructureNotifyMask | ExposureMask;
     const unsigned long mask =
         CWColormap | CWBackPixel | CWBorderPixel | CWOverrideRedirect | CWEventMask;
     const Window window = XCreateWindow(display, root, x, y, unsigned(w), unsigned(h), 0,
@@ -403,9 +404,9 @@ bool Saver::StartWindow(const OPTIONS& o) {
 }
 
 bool Saver::StartHack(Window window, bool forcePreview) {
-    // Resizes and the window's end come as events on it.
+    // Resizes, exposures and the window's end come as events on it.
     TrapXErrors(display);
-    XSelectInput(display, window, StructureNotifyMask);
+    XSelectInput(display, window, StructureNotifyMask | ExposureMask);
     if (UntrapXErrors(display)) {
         fprintf(stderr, "%s: there is no window 0x%lx\n", kProgram, window);
         return false;
@@ -473,6 +474,11 @@ bool Saver::HandleEvents() {
                 break;
             case ConfigureNotify:
                 Resized(event.xconfigure.window);
+                break;
+            case Expose:  // what was covered must be drawn again
+                for (auto& v : views) {
+                    if (v->host.window == event.xexpose.window) v->host.exposed = true;
+                }
                 break;
             case DestroyNotify:
                 for (auto& v : views) {

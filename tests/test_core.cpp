@@ -5,8 +5,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <ostream>
 #include <vector>
 
+#include "damage.h"
 #include "fireclass.h"
 #include "gl_support.h"
 #include "ssmain.h"
@@ -362,6 +365,322 @@ TEST_F(CoreTest, UpdateBurnsTheFire) {
     EXPECT_DOUBLE_EQ(main.totalTime, 1.5);
     EXPECT_DOUBLE_EQ(main.frameTime, 0.5);
     EXPECT_EQ(main.fire->numHotzones, 1);  // the spawn timer ran out
+}
+
+// ---- Frames that redraw only what changed ----
+
+bool PixelsHitBy(const PIXELRECT& r, int px, int py) {
+    return px >= r.x0 && px < r.x1 && py >= r.y0 && py < r.y1;
+}
+
+TEST(FrameDamage, AreaCountsOverlapsOnceAndAFullListStillCoversAll) {
+    FRAMEDAMAGE d;
+    d.whole = false;
+    AddDamage(&d, {0, 0, 10, 10}, 100, 100);
+    AddDamage(&d, {5, 5, 15, 15}, 100, 100);
+    AddDamage(&d, {-20, 90, 5, 130}, 100, 100);  // clipped to 0..5 x 90..100
+    AddDamage(&d, {50, 50, 50, 60}, 100, 100);   // empty: nothing added
+    EXPECT_EQ(d.count, 3);
+    EXPECT_EQ(DamageArea(d, 100, 100), 100 + 100 - 25 + 50);
+    d.whole = true;
+    EXPECT_EQ(DamageArea(d, 100, 100), 10000);
+
+    FRAMEDAMAGE full;
+    full.whole = false;
+    std::vector<PIXELRECT> added;
+    for (int i = 0; i < 3 * kDamageRects; ++i) {
+        const PIXELRECT r = {(i * 37) % 90, (i * 53) % 90, (i * 37) % 90 + 7, (i * 53) % 90 + 5};
+        added.push_back(r);
+        AddDamage(&full, r, 100, 100);
+    }
+    EXPECT_EQ(full.count, kDamageRects);
+    for (const PIXELRECT& r : added) {
+        for (int y = r.y0; y < r.y1; ++y) {
+            for (int x = r.x0; x < r.x1; ++x) {
+                bool covered = false;
+                for (int k = 0; k < full.count; ++k)
+                    covered = covered || PixelsHitBy(full.rects[k], x, y);
+                ASSERT_TRUE(covered) << x << "," << y;
+            }
+        }
+    }
+}
+
+// Every pixel whose linearly filtered sample weighs a texel (its centre
+// within one texel of the texel's centre) lies in that texel's rectangle,
+// magnified, minified and at odd sizes; the first texture row is at the top.
+TEST(FrameDamage, TexelRectanglesHoldEveryPixelTheFilterReaches) {
+    struct Case {
+        int side, w, h;
+    } cases[] = {{128, 640, 480}, {256, 1920, 1080}, {512, 333, 211}, {128, 101, 77}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.side);
+        for (int t = 0; t < c.side; t += 7) {
+            const PIXELRECT r = TexelsOnScreen(t, t, t + 1, t + 1, c.side, c.w, c.h);
+            for (int px = 0; px < c.w; ++px) {
+                const double u = (px + 0.5) * c.side / c.w - 0.5;
+                if (std::abs(u - t) < 1.0) {
+                    ASSERT_TRUE(px >= r.x0 && px < r.x1) << t << " " << px;
+                }
+            }
+            for (int row = 0; row < c.h; ++row) {  // counted from the top
+                const double v = (row + 0.5) * c.side / c.h - 0.5;
+                const int py = c.h - 1 - row;
+                if (std::abs(v - t) < 1.0) {
+                    ASSERT_TRUE(py >= r.y0 && py < r.y1) << t << " " << row;
+                }
+            }
+        }
+    }
+}
+
+// One changed texel marks the cells around its place, the copy catches up,
+// and the grid's rectangles cover the marks without overlapping.
+TEST(FrameDamage, ChangedTexelsMarkTheirCellsAndTheCopyCatchesUp) {
+    const int side = 128, w = 640, h = 480;
+    std::vector<uint8_t> now(side * side * 4, 9), shown(now);
+    now[(10 * side + 100) * 4 + 3] = 200;  // texel (100, 10): right, near the top
+    now[(120 * side + 3) * 4] = 1;         // texel (3, 120): left, near the bottom
+    DAMAGEGRID grid;
+    StartGrid(&grid, w, h);
+    ASSERT_TRUE(MarkChangedTexels(now.data(), shown.data(), side, w, h, &grid));
+    EXPECT_EQ(now, shown);
+    FRAMEDAMAGE d;
+    d.whole = false;
+    GridRects(grid, w, h, &d);
+    ASSERT_GE(d.count, 2);
+    int64_t sum = 0;
+    for (int i = 0; i < d.count; ++i)
+        sum += int64_t(d.rects[i].x1 - d.rects[i].x0) * (d.rects[i].y1 - d.rects[i].y0);
+    EXPECT_EQ(sum, DamageArea(d, w, h));
+    EXPECT_LT(sum, w * h / 10);
+    auto covered = [&](int x, int y) {
+        for (int i = 0; i < d.count; ++i)
+            if (PixelsHitBy(d.rects[i], x, y)) return true;
+        return false;
+    };
+    EXPECT_TRUE(covered(100 * w / side + 2, h - 1 - 10 * h / side));
+    EXPECT_TRUE(covered(3 * w / side + 2, h - 1 - 120 * h / side));
+    EXPECT_FALSE(covered(w / 2, h / 2));
+
+    StartGrid(&grid, w, h);
+    ASSERT_TRUE(MarkChangedTexels(now.data(), shown.data(), side, w, h, &grid));
+    FRAMEDAMAGE none;
+    none.whole = false;
+    GridRects(grid, w, h, &none);
+    EXPECT_EQ(none.count, 0);
+    EXPECT_FALSE(MarkChangedTexels(now.data(), shown.data(), 126, w, h, &grid));
+}
+
+// A picture with detail everywhere, so that a pixel drawn from the wrong
+// place or left stale shows.
+void PatternRecord(Texture* record, int seed, int alphaMode) {
+    record->width = record->height = 64;
+    record->bpp = 24;
+    record->type = GL_RGB;
+    record->imageData = static_cast<uint8_t*>(malloc(64 * 64 * 3));
+    for (int i = 0; i < 64 * 64 * 3; ++i)
+        record->imageData[i] = uint8_t(i * 13 + seed * 71 + (i >> 7) * 5);
+    BuildTexture(record, alphaMode);
+}
+
+struct SavedOverlay {
+    float bannerTimer, captionTimer, captionAlpha;
+    bool bannerShown, bannerAtTop;
+    point2d bannerPos;
+    uint32_t messageIndex;
+};
+
+SavedOverlay SaveOverlay(const SSMAIN& m) {
+    return {m.bannerTimer, m.captionTimer, m.captionAlpha, m.bannerShown,
+            m.bannerAtTop, m.bannerPos,    m.messageIndex};
+}
+
+void RestoreOverlay(SSMAIN& m, const SavedOverlay& s) {
+    m.bannerTimer = s.bannerTimer, m.captionTimer = s.captionTimer;
+    m.captionAlpha = s.captionAlpha, m.bannerShown = s.bannerShown;
+    m.bannerAtTop = s.bannerAtTop, m.bannerPos = s.bannerPos, m.messageIndex = s.messageIndex;
+}
+
+struct SequenceCase {
+    int fireRes, burnStyle;
+    bool preview;
+    int w, h, resizedW, resizedH;
+};
+
+void PrintTo(const SequenceCase& c, std::ostream* os) {
+    *os << "fire " << c.fireRes << ", style " << c.burnStyle << (c.preview ? ", preview " : ", ")
+        << c.w << "x" << c.h << " then " << c.resizedW << "x" << c.resizedH;
+}
+
+// 18 s of frames: burning with char, the banner arriving at the top, a
+// caption fading in and out, the banner leaving and arriving at the bottom,
+// the picture restored, and a new view size. Every frame is drawn twice from
+// the same state: first building on the frame before (only what changed),
+// then whole; the two must agree in every byte.
+class FrameSequenceTest : public CoreTest, public ::testing::WithParamInterface<SequenceCase> {};
+
+TEST_P(FrameSequenceTest, DamageOnlyFramesEqualWholeRedraws) {
+    const SequenceCase c = GetParam();
+    SSMAIN main;
+    SETTINGS s = FireSettingsRecord(c.fireRes, c.burnStyle, kDefaultColours, kDefaultBurnSpeed, 1);
+    ASSERT_TRUE(main.Setup(c.preview, c.w, c.h, &s));
+    glViewport(0, 0, c.w, c.h);
+    Texture picture;
+    PatternRecord(&picture, 1, kAlphaOpaque);
+    main.deskTex = picture.texID;
+    picture.texID = 0;
+    PatternRecord(&main.textures[kBannerCorner], 2, kAlphaBrightness);
+    PatternRecord(&main.textures[kMessageFirst], 3, kAlphaBrightness);
+    PatternRecord(&main.textures[kMessageFirst + 1], 4, kAlphaColourKey);
+    FIRECLASS& f = *main.fire;
+    for (int i = 0; i < f.width * f.width * 4; ++i)
+        f.desk[i] = uint8_t(i * 3 + (i >> 9));
+    f.ResetDesktop();
+    f.resetTimer = 12.0f;
+    main.bannerTimer = 1.0f;
+    main.captionTimer = -38.5f;  // fades in from 1.5 s
+
+    const double dt = 0.05;
+    int w = c.w, h = c.h, partial = 0, frames = 0;
+    bool captionShown = false, bannerArrived = false, charred = false;
+    for (int i = 0; i < 360; ++i, ++frames) {
+        const double t = i * dt;
+        if (i == 100) main.captionTimer = 0.1f;              // fades out from 5 s
+        if (i == 160 || i == 200) main.bannerTimer = 0.05f;  // leaves, then arrives below
+        if (i == 280) {
+            w = c.resizedW, h = c.resizedH;
+            main.SetSize(w, h);
+            glViewport(0, 0, w, h);
+        }
+        main.Update(dt);
+        const SavedOverlay before = SaveOverlay(main);
+        srand(unsigned(i));
+        main.keepsPixels = true;
+        main.Draw();
+        if (!main.damage.whole) ++partial;
+        const std::vector<unsigned char> changed = ReadPixels(0, 0, w, h);
+        RestoreOverlay(main, before);
+        srand(unsigned(i));
+        main.keepsPixels = false;
+        main.Draw();
+        ASSERT_TRUE(main.damage.whole);
+        const std::vector<unsigned char> whole = ReadPixels(0, 0, w, h);
+        size_t differ = 0, first = 0;
+        for (size_t k = 0; k < whole.size(); ++k) {
+            if (whole[k] != changed[k] && differ++ == 0) first = k / 4;
+        }
+        ASSERT_EQ(differ, 0u) << "frame " << i << " at " << t << " s, first pixel ("
+                              << first % size_t(w) << ", " << first / size_t(w) << ")";
+        captionShown = captionShown || main.captionAlpha > 0.5f;
+        bannerArrived = bannerArrived || main.bannerShown;
+        for (int k = 3; k < f.width * f.width * 4 && !charred; k += 4)
+            charred = f.desk[k] != 0;
+    }
+    EXPECT_GT(partial, frames / 3);  // the fades and the resize draw whole
+    EXPECT_TRUE(charred);
+    if (!c.preview) {
+        EXPECT_TRUE(captionShown);
+        EXPECT_TRUE(bannerArrived);
+        EXPECT_FALSE(main.bannerAtTop);  // the second arrival came from below
+    }
+    if (c.burnStyle != 0) {
+        EXPECT_GT(f.resetTimer, 500.0f);  // the picture was restored
+    }
+    glViewport(0, 0, kW, kH);
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, FrameSequenceTest,
+                         ::testing::Values(SequenceCase{0, 0, false, 640, 480, 333, 211},
+                                           SequenceCase{1, 1, false, 517, 389, 640, 480},
+                                           SequenceCase{2, 2, true, 301, 157, 639, 479}));
+
+// What the surface gives decides: a surface that does not keep its pixels
+// gets whole frames; one that does gets nothing redrawn when nothing moved,
+// and a whole frame again once the caption starts to shade the picture.
+TEST_F(CoreTest, FramesRedrawOnlyWhatTheSurfaceLacks) {
+    SSMAIN main;
+    SetUpView(main);
+    main.frameTime = 0.05;
+    for (int i = 0; i < 3; ++i) {
+        main.Draw();
+        EXPECT_TRUE(main.damage.whole);
+    }
+    main.keepsPixels = true;
+    main.Draw();
+    EXPECT_FALSE(main.damage.whole);
+    EXPECT_EQ(main.damage.count, 0);
+    main.fire->fireImage[0] = 77;  // one texel, top left
+    main.fire->UploadFireImage();
+    main.Draw();
+    ASSERT_FALSE(main.damage.whole);
+    EXPECT_GT(main.damage.count, 0);
+    EXPECT_LT(DamageArea(main.damage, kW, kH), kW * kH / 20);
+    main.DoOverlay();  // drawn outside Draw: the next frame starts afresh
+    main.Draw();
+    EXPECT_TRUE(main.damage.whole);
+    main.captionTimer = -40.5f;
+    main.Draw();  // the caption's timer comes round
+    main.Draw();  // and its opacity rises
+    EXPECT_GT(main.captionAlpha, 0.0f);
+    EXPECT_TRUE(main.damage.whole);
+}
+
+size_t gAllocations = 0;
+
+}  // namespace
+
+// Every allocation of the test program is counted, so that a frame can show
+// it makes none. (The compiler cannot see that these pairs match.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+    ++gAllocations;
+    void* p = malloc(size ? size : 1);
+    if (!p) abort();
+    return p;
+}
+void* operator new[](size_t size) {
+    return operator new(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    ++gAllocations;
+    return malloc(size ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void operator delete(void* p) noexcept {
+    free(p);
+}
+void operator delete[](void* p) noexcept {
+    free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    free(p);
+}
+#pragma GCC diagnostic pop
+
+namespace {
+
+TEST_F(CoreTest, AFrameAllocatesNothing) {
+    SSMAIN main;
+    SetUpView(main);
+    main.keepsPixels = true;
+    for (int i = 0; i < 40; ++i)
+        main.Update(0.25);
+    const size_t before = gAllocations;
+    for (int i = 0; i < 20; ++i) {
+        main.frameTime = 0.25;
+        main.keepsPixels = i % 5 != 0;
+        main.fire->fireImage[i * 64] ^= 0x55;
+        main.fire->UploadFireImage();
+        main.Draw();
+    }
+    EXPECT_EQ(gAllocations, before);
 }
 
 }  // namespace

@@ -29,7 +29,11 @@ SSMAIN::SSMAIN()
       texCount(0),
       textures(nullptr),
       fire(nullptr),
-      deskTex(0) {}
+      deskTex(0),
+      keepsPixels(false),
+      shownValid(false),
+      shownFire(nullptr),
+      shownFireSide(0) {}
 
 SSMAIN::~SSMAIN() {
     Cleanup();
@@ -50,6 +54,12 @@ bool SSMAIN::Setup(bool isPreview, int w, int h, SETTINGS* settings) {
     width = w;
     height = h;
     fire->Setup(*settings);
+    // A copy of the fire image as last drawn, to find the texels a frame
+    // changed; without it every frame is drawn whole.
+    if (fire->fireImage && fire->width > 0 && fire->height == fire->width) {
+        shownFireSide = fire->width;
+        shownFire = new (std::nothrow) uint8_t[size_t(shownFireSide) * shownFireSide * 4];
+    }
     return true;
 }
 
@@ -66,6 +76,10 @@ void SSMAIN::Update(double elapsed) {
 
 // Runs the fire's Cleanup, then destroys it (whose destructor runs it again).
 void SSMAIN::ReleaseFire() {
+    shownValid = false;
+    delete[] shownFire;
+    shownFire = nullptr;
+    shownFireSide = 0;
     if (!fire) return;
     fire->Cleanup();
     delete fire;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "damage.h"
 #include "point2d.h"
 #include "settings.h"
 
@@ -15,6 +16,24 @@ constexpr int kIntroFirst = 2;
 constexpr int kIntroSecond = 3;
 constexpr int kMessageFirst = 4;
 constexpr int kTableRecords = 6;  // what Setup installs, so drawing is always safe
+
+// What a frame is drawn from besides the fire image. Two frames with equal
+// inputs differ only where the fire's texels changed and, when the banner
+// moved, where it was and where it is.
+struct FRAMEINPUTS {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool preview = false;
+    float shade = 0.0f;    // brightness of the picture and the fire
+    float caption = 0.0f;  // the caption's opacity as drawn; 0 when not drawn
+    uint32_t deskTex = 0;
+    uint32_t fireTex = 0;
+    uint32_t corner = 0;
+    uint32_t message = 0;
+    const Texture* table = nullptr;
+    int32_t texCount = 0;
+    point2d bannerPos = {0.0f, 0.0f};
+};
 
 // The saver's core for one view: it owns the fire and the texture table,
 // advances them by the elapsed time and draws each frame with the banner
@@ -58,15 +77,36 @@ class SSMAIN {
     FIRECLASS* fire;
     uint32_t deskTex;
 
+    // Set by the host before each Draw: the surface still holds the frame
+    // drawn last, so Draw may redraw only what changed. False (the default)
+    // draws every frame whole.
+    bool keepsPixels;
+    // What the last Draw redrew: the whole view or these rectangles.
+    FRAMEDAMAGE damage;
+
    private:
     void ReleaseFire();
     void ReleaseTable();
     int TableLength() const;
     uint32_t TextureName(int index) const;
     void AdvanceBanner();
-    void DrawLayers();
+    void AdvanceCaption();
+    float AdvanceOverlay();
+    void DrawOverlay(float shade);
+    void DrawPass(float shade);
+    void DrawLayers(float shade);
     void DrawBanner();
     void DrawCaption();
+    FRAMEINPUTS Inputs(float shade) const;
+    void PlanFrame(float shade);
+    bool TrackFire(DAMAGEGRID* grid);
+    void MarkBanner(const FRAMEINPUTS& now, DAMAGEGRID* grid);
+
+    // The last frame's inputs and fire image, while the surface keeps it.
+    FRAMEINPUTS shown;
+    bool shownValid;
+    uint8_t* shownFire;
+    int32_t shownFireSide;
 };
 
 // Frame-rate meter over process-wide counters; the running saver uses neither.

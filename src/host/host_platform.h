@@ -39,6 +39,11 @@ struct HOSTPLATFORM {
     // Ends a frame so that it shows (a flush, or a swap where the surface
     // has a back buffer).
     void (*Flush)(void* context) = nullptr;
+    // Asked before each frame: true when the surface still holds the frame
+    // drawn last (a single buffer nothing has covered, or a swap that keeps
+    // the back buffer), so that only what changed need be drawn again. May
+    // be null: every frame is then drawn whole.
+    bool (*KeepsPixels)(void* context) = nullptr;
     // The screens in the platform's order, at most `max` of them.
     int (*Screens)(void* context, HOSTSCREEN* out, int max) = nullptr;
     // The number of the main screen.

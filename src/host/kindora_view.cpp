@@ -123,7 +123,10 @@ void KindoraView::animateOneFrame() {
         animtime = Now();
         if (ssMain) ssMain->Update(dt);
         glReshape();
-        if (ssMain) ssMain->Draw();
+        if (ssMain) {
+            ssMain->keepsPixels = platform.KeepsPixels && platform.KeepsPixels(platform.context);
+            ssMain->Draw();
+        }
         platform.Flush(platform.context);
     }
 }

@@ -21,6 +21,11 @@ bool MakeCurrent(void* context) {
     return Host(context)->gl.MakeCurrent();
 }
 
+// A pbuffer has one buffer, and nothing covers it.
+bool KeepsPixels(void*) {
+    return true;
+}
+
 void Flush(void* context) {
     glFlush();
     ++Host(context)->flushes;
@@ -97,6 +102,7 @@ HOSTPLATFORM HeadlessHostPlatform(HEADLESSHOST* host) {
     p.Now = Now;
     p.MakeCurrent = MakeCurrent;
     p.Flush = Flush;
+    p.KeepsPixels = KeepsPixels;
     p.Screens = Screens;
     p.MainScreen = MainScreen;
     p.WindowScreen = WindowScreen;

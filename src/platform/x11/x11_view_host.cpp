@@ -23,6 +23,16 @@ double Now(void*) {
     return MonotonicSeconds();
 }
 
+// Whether the space-separated list names `name` whole.
+bool HasExtension(const char* list, const char* name) {
+    const size_t length = strlen(name);
+    for (const char* p = strstr(list, name); p; p = strstr(p + 1, name)) {
+        const bool starts = p == list || p[-1] == ' ';
+        if (starts && (p[length] == ' ' || p[length] == '\0')) return true;
+    }
+    return false;
+}
+
 bool MakeCurrent(void* context) {
     X11VIEWHOST* host = Host(context);
     return host->context &&
@@ -36,6 +46,20 @@ void Flush(void* context) {
     } else {
         glFlush();
     }
+}
+
+// A single buffer keeps the frame unless the window was covered (its
+// Expose events set `exposed`); a back buffer keeps it when it is the one
+// drawn last, which only the buffer's age tells.
+bool KeepsPixels(void* context) {
+    X11VIEWHOST* host = Host(context);
+    const bool exposed = host->exposed;
+    host->exposed = false;
+    if (!host->doubleBuffered) return !exposed;
+    if (!host->bufferAge) return false;
+    unsigned int age = 0;
+    glXQueryDrawable(host->session->display, host->window, GLX_BACK_BUFFER_AGE_EXT, &age);
+    return age == 1;
 }
 
 int Screens(void* context, HOSTSCREEN* out, int max) {
@@ -198,6 +222,8 @@ bool CreateViewHost(X11SESSION* session, Window window, X11VIEWHOST* host, std::
         return false;
     }
     host->doubleBuffered = doubleBuffer != 0;
+    const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
+    host->bufferAge = extensions && HasExtension(extensions, "GLX_EXT_buffer_age");
     return UpdateWindowPlace(host);
 }
 
@@ -228,6 +254,7 @@ HOSTPLATFORM X11HostPlatform(X11VIEWHOST* host) {
     p.Now = Now;
     p.MakeCurrent = MakeCurrent;
     p.Flush = Flush;
+    p.KeepsPixels = KeepsPixels;
     p.Screens = Screens;
     p.MainScreen = MainScreen;
     p.WindowScreen = WindowScreen;

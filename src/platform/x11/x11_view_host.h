@@ -31,6 +31,8 @@ struct X11VIEWHOST {
     Window window = None;
     GLXContext context = nullptr;
     bool doubleBuffered = false;              // a frame then ends with a swap, not a flush
+    bool bufferAge = false;                   // GLX_EXT_buffer_age tells what a back buffer holds
+    bool exposed = false;                     // part of the window was covered since the last frame
     int x = 0, y = 0, width = 0, height = 0;  // the window on the root
 };
 

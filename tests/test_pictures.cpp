@@ -2,6 +2,7 @@
 // the loader's sizes, resampling and fire-sized copy read back from OpenGL,
 // the folder choice, and strange or hostile files.
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
@@ -11,14 +12,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "background.h"
+#include "box_filter.h"
 #include "decode_internal.h"
 #include "folder_reader.h"
 #include "gl_support.h"
@@ -730,6 +732,132 @@ GLint MaxTextureSize() {
     GLint size = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
     return size;
+}
+
+// ---------------------------------------------------------------- box filter
+
+// Noise with runs of 0 and 255, where GLU's rounding sits closest to a step.
+Bytes HardPixels(uint32_t w, uint32_t h, int components, uint32_t seed) {
+    Bytes pixels = Noise(w, h, components, seed);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const uint32_t run = uint32_t(i / 97) * 2654435761u;
+        if (run >> 30 == 0) pixels[i] = 255;
+        if (run >> 30 == 1) pixels[i] = 0;
+    }
+    return pixels;
+}
+
+Bytes GluScaled(const Bytes& in, uint32_t inW, uint32_t inH, int components, uint32_t outW,
+                uint32_t outH) {
+    Bytes out(size_t(outW) * outH * components, 0xA5);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    EXPECT_EQ(
+        gluScaleImage(components == 4 ? GL_RGBA : GL_RGB, GLint(inW), GLint(inH), GL_UNSIGNED_BYTE,
+                      in.data(), GLint(outW), GLint(outH), GL_UNSIGNED_BYTE, out.data()),
+        0);
+    glPopClientAttrib();
+    return out;
+}
+
+struct ScaleCase {
+    uint32_t inW, inH, outW, outH;
+};
+
+// Our filter against GLU on the same pixels: every byte the same.
+void ExpectGluBytes(const ScaleCase& c, int components, uint32_t seed) {
+    const Bytes in = HardPixels(c.inW, c.inH, components, seed);
+    const Bytes expected = GluScaled(in, c.inW, c.inH, components, c.outW, c.outH);
+    Bytes ours(expected.size(), 0x5A);
+    ASSERT_TRUE(BoxFilterScale(in.data(), c.inW, c.inH, components, ours.data(), c.outW, c.outH));
+    size_t wrong = 0, first = 0;
+    for (size_t i = 0; i < ours.size(); ++i) {
+        if (ours[i] != expected[i] && wrong++ == 0) first = i;
+    }
+    EXPECT_EQ(wrong, 0u) << c.inW << "x" << c.inH << " to " << c.outW << "x" << c.outH << ", "
+                         << components << " components; first at pixel " << first / components
+                         << " component " << first % components << ": " << int(ours[first])
+                         << " for GLU's " << int(expected[first]);
+}
+
+TEST(BoxFilter, GivesGlusBytesOnTheSizesInUse) {
+    REQUIRE_GL();
+    const ScaleCase cases[] = {
+        // shrinking by whole numbers, the fire copies of power-of-two textures among them
+        {4096, 2048, 256, 256},
+        {2048, 1024, 256, 256},
+        {2048, 1024, 512, 512},
+        {1024, 1024, 128, 128},
+        {64, 48, 16, 16},
+        {30, 20, 10, 10},
+        {7, 5, 7, 1},
+        {9, 9, 3, 3},
+        // both sides halved, and one side only
+        {512, 512, 256, 256},
+        {18, 14, 9, 7},
+        {2, 2, 1, 1},
+        {512, 256, 256, 256},
+        // whole numbers with boxes too large for exact integer sums
+        {4096, 2048, 128, 128},
+        {512, 512, 16, 16},
+        {16, 512, 1, 2},
+        {300, 200, 1, 1},
+        // shrinking by fractions: screens to power-of-two textures
+        {1920, 1080, 1024, 512},
+        {1366, 768, 256, 256},
+        {1000, 700, 512, 512},
+        {13, 11, 4, 3},
+        // enlarging, alone or beside shrinking: the 1080p capture to its texture
+        {1920, 1080, 2048, 1024},
+        {640, 480, 1024, 512},
+        {3, 2, 256, 256},
+        {100, 100, 128, 128},
+        {128, 128, 512, 512},
+        {5, 7, 13, 11},
+        {4096, 64, 256, 256},
+        {64, 4096, 256, 256},
+        // same size and single pixels
+        {33, 17, 33, 17},
+        {1, 1, 5, 3},
+        {5, 1, 1, 1},
+        {1, 9, 1, 2}};
+    uint32_t seed = 1;
+    for (const ScaleCase& c : cases) {
+        for (int components : {3, 4})
+            ExpectGluBytes(c, components, ++seed);
+    }
+}
+
+TEST(BoxFilter, GivesGlusBytesOnRandomSizes) {
+    REQUIRE_GL();
+    uint32_t seed = 2024;
+    auto next = [&](uint32_t limit) {
+        seed = seed * 1664525u + 1013904223u;
+        return 1 + (seed >> 8) % limit;
+    };
+    for (int n = 0; n < 240; ++n) {
+        ScaleCase c{next(260), next(260), next(260), next(260)};
+        if (n % 3 == 0) {  // a whole-number shrink
+            c.outW = next(40);
+            c.outH = next(40);
+            c.inW = c.outW * next(12);
+            c.inH = c.outH * next(12);
+        }
+        ExpectGluBytes(c, n % 2 ? 3 : 4, seed);
+    }
+}
+
+TEST(BoxFilter, LeavesToGluWhatItDoesNotCover) {
+    const Bytes in(64 * 4, 9);
+    Bytes out(64 * 4, 7);
+    EXPECT_FALSE(BoxFilterScale(in.data(), 8, 8, 1, out.data(), 4, 4));
+    EXPECT_FALSE(BoxFilterScale(in.data(), 8, 8, 2, out.data(), 4, 4));
+    EXPECT_FALSE(BoxFilterScale(in.data(), 0, 8, 4, out.data(), 4, 4));
+    EXPECT_FALSE(BoxFilterScale(in.data(), 8, 8, 4, out.data(), 4, 0));
+    EXPECT_FALSE(BoxFilterScale(nullptr, 8, 8, 4, out.data(), 4, 4));
+    EXPECT_FALSE(BoxFilterScale(in.data(), kBoxFilterMaxSide + 1, 1, 4, out.data(), 4, 4));
+    EXPECT_EQ(out, Bytes(64 * 4, 7));
 }
 
 TEST(TextureSize, RoundsToTheNearestPowerOfTwoOnALogScale) {

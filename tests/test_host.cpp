@@ -1,6 +1,7 @@
 // The host view driven by a headless host (virtual clock, made-up screens
 // and captures, preferences in memory), and the X11 host under Xvfb.
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -166,7 +167,8 @@ TEST_F(HostFixture, BlackCaptureFallsBackToTheDesktopPictureInMemoryOnly) {
 
 TEST_F(HostFixture, OneColouredPixelIsEnoughForACapture) {
     host.captures[0] = SolidCapture(1024, 768, 0, 0, 0);
-    for (int i = 0; i < 16; ++i) host.captures[0].rgba[size_t(4 * (700 * 1024 + 500 + i))] = 255;
+    for (int i = 0; i < 16; ++i)
+        host.captures[0].rgba[size_t(4 * (700 * 1024 + 500 + i))] = 255;
     ASSERT_TRUE(Create(Settings(0)));
     EXPECT_NE(view.DeskTex.texID, 0u);
     EXPECT_EQ(view.mySettings.BGTYPE, 0);
@@ -174,9 +176,9 @@ TEST_F(HostFixture, OneColouredPixelIsEnoughForACapture) {
 
 TEST_F(HostFixture, DesktopPictureLookupAndItsFallbacks) {
     struct Case {
-        const char* screen0;    // null: no entry for the screen
-        const char* wide;       // desktop-wide entry, or null
-        std::string expected;   // the one path asked for
+        const char* screen0;   // null: no entry for the screen
+        const char* wide;      // desktop-wide entry, or null
+        std::string expected;  // the one path asked for
     };
     const std::string fallback = Resources().Fallback();
     const Case cases[] = {
@@ -300,7 +302,8 @@ TEST_F(HostFixture, TicksUpdateOnlyAfterMoreThanAHundredthOfASecond) {
     EXPECT_EQ(host.flushes, flushes + 1);
     // Ticks about 5 ms apart: every third one draws, with the time of all three.
     const double drawn = view.animtime;
-    for (int i = 1; i <= 6; ++i) TickAt(drawn + i * 0.0049);
+    for (int i = 1; i <= 6; ++i)
+        TickAt(drawn + i * 0.0049);
     EXPECT_EQ(host.flushes, flushes + 3);
     EXPECT_NEAR(view.ssMain->frameTime, 3 * 0.0049, 1e-9);
     const double before = view.ssMain->totalTime;
@@ -458,11 +461,12 @@ pid_t StartXvfb(const std::vector<std::string>& extra, std::string* name) {
     if (pid == 0) {
         close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
-        std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-noreset", "-nolisten",
-                                         "tcp", "-screen", "0", "2048x768x24"};
+        std::vector<std::string> args = {"Xvfb", "-displayfd", fd,  "-noreset",   "-nolisten",
+                                         "tcp",  "-screen",    "0", "2048x768x24"};
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
+        for (std::string& a : args)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, 2);
@@ -512,13 +516,13 @@ XSERVER& Server() {
     return server;
 }
 
-#define REQUIRE_X()                                                                       \
-    do {                                                                                  \
-        XSERVER& s_ = Server();                                                           \
-        if (s_.pid < 0 || !s_.error.empty()) {                                            \
-            if (RunningInCI()) FAIL() << "no X server: " << s_.error;                     \
-            GTEST_SKIP() << "no X server: " << s_.error;                                  \
-        }                                                                                 \
+#define REQUIRE_X()                                                   \
+    do {                                                              \
+        XSERVER& s_ = Server();                                       \
+        if (s_.pid < 0 || !s_.error.empty()) {                        \
+            if (RunningInCI()) FAIL() << "no X server: " << s_.error; \
+            GTEST_SKIP() << "no X server: " << s_.error;              \
+        }                                                             \
     } while (0)
 
 struct X11Fixture : testing::Test {
@@ -709,7 +713,8 @@ RUN StartKindora(const std::string& display, const std::vector<std::string>& arg
         std::vector<std::string> all = {exe};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        for (std::string& a : all) argv.push_back(a.data());
+        for (std::string& a : all)
+            argv.push_back(a.data());
         argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);
@@ -737,7 +742,8 @@ int WaitFor(const RUN& run, double seconds, std::string* err) {
     char buffer[4096];
     ssize_t n = 0;
     fcntl(run.errFd, F_SETFL, O_NONBLOCK);
-    while ((n = read(run.errFd, buffer, sizeof buffer)) > 0) err->append(buffer, size_t(n));
+    while ((n = read(run.errFd, buffer, sizeof buffer)) > 0)
+        err->append(buffer, size_t(n));
     close(run.errFd);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);
@@ -786,7 +792,8 @@ TEST_F(X11Fixture, DrawsIntoTheGivenWindow) {
     ASSERT_NE(image, nullptr);
     int coloured = 0;
     for (int y = 0; y < 400; y += 20) {
-        for (int x = 0; x < 600; x += 20) coloured += (XGetPixel(image, x, y) & 0xffffff) != 0;
+        for (int x = 0; x < 600; x += 20)
+            coloured += (XGetPixel(image, x, y) & 0xffffff) != 0;
     }
     XDestroyImage(image);
     EXPECT_GT(coloured, 300) << "the window stayed black";
@@ -840,8 +847,8 @@ TEST_F(X11Fixture, SwitchesChangeTheRunAndLeaveTheKeyFileAlone) {
     XMapWindow(display, window);
     XSync(display, False);
     std::string err;
-    RUN first = StartKindora(Server().name, {"--window-id", Hex(window)}, config.string(),
-                             home.string());
+    RUN first =
+        StartKindora(Server().name, {"--window-id", Hex(window)}, config.string(), home.string());
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     kill(first.pid, SIGTERM);
     ASSERT_EQ(WaitFor(first, 1.0, &err), 0);
@@ -858,7 +865,8 @@ TEST_F(X11Fixture, SwitchesChangeTheRunAndLeaveTheKeyFileAlone) {
     ASSERT_NE(image, nullptr);
     const unsigned long pixel = XGetPixel(image, 0, 0) & 0xffffff;
     XDestroyImage(image);
-    EXPECT_GT((pixel >> 8) & 0xff, 150u) << std::hex << pixel;  // the desktop picture, not the red screen
+    EXPECT_GT((pixel >> 8) & 0xff, 150u)
+        << std::hex << pixel;  // the desktop picture, not the red screen
     kill(run.pid, SIGTERM);
     EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
     EXPECT_EQ(FileBytes(keyFile), stored);
@@ -897,7 +905,8 @@ TEST_F(X11Fixture, HostileHomesAndConfigFoldersNeitherStopItNorLoseSettings) {
     const std::string name = Server().name;
     RunsAndStops(name, window, "-", "-", "HOME and XDG_CONFIG_HOME unset");
     RunsAndStops(name, window, "-", "/nonexistent/home", "a home that does not exist");
-    RunsAndStops(name, window, "relative/config", (base / "h1").string(), "a relative config folder");
+    RunsAndStops(name, window, "relative/config", (base / "h1").string(),
+                 "a relative config folder");
     std::ofstream(base / "a-file") << "not a folder";
     RunsAndStops(name, window, (base / "a-file").string(), (base / "h2").string(),
                  "a config folder that is a file");
@@ -934,7 +943,8 @@ TEST_F(X11Fixture, OddPictureFoldersNeitherStopItNorHangIt) {
     fs::create_symlink("self.png", pictures / "self.png");
     fs::create_symlink(".", pictures / "loop.gif");
     mkfifo((pictures / "pipe.jpg").c_str(), 0600);
-    for (int i = 0; i < 5000; ++i) std::ofstream(pictures / ("note-" + std::to_string(i) + ".txt"));
+    for (int i = 0; i < 5000; ++i)
+        std::ofstream(pictures / ("note-" + std::to_string(i) + ".txt"));
     WriteKeyFile(base / "config", pictures.string());
     const Window window = Child(0, 0, 800, 600);
     XMapWindow(display, window);
@@ -1032,6 +1042,58 @@ TEST(KindoraCommand, UsageNoDisplayAndNoGLX) {
     EXPECT_NE(err.find("GLX"), std::string::npos) << err;
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
+}
+
+// The capture's texture and fire copy are GLU's box filter of the screen, byte
+// for byte, on a noisy screen: enlarging one side and shrinking the other
+// (1080p), and odd sides shrunk to a square.
+TEST(CaptureScaling, TextureAndFireCopyAreGlusScaling) {
+    const struct {
+        uint32_t wide, high;
+        int detail;
+    } screens[] = {{1920, 1080, 2}, {1366, 777, 1}};
+    for (const auto& screen : screens) {
+        HEADLESSHOST host;
+        if (!CreateHeadlessHost(&host, 64, 64)) {
+            if (RunningInCI()) FAIL() << "no headless GL: " << host.gl.error;
+            GTEST_SKIP() << "no headless GL: " << host.gl.error;
+        }
+        host.resourceFolder = Resources().path.string();
+        host.screens = {HeadlessScreen(0, 0, 0, float(screen.wide), float(screen.high))};
+        HEADLESSHOST::Capture capture = SolidCapture(screen.wide, screen.high, 0, 0, 0);
+        uint32_t seed = screen.wide;
+        for (auto& b : capture.rgba) {
+            seed = seed * 1664525u + 1013904223u;
+            b = uint8_t(seed >> 24);
+        }
+        host.captures[0] = capture;
+        StoreSettings(&host, Settings(0, screen.detail), false);
+        KindoraView view;
+        HOSTRECT frame;
+        frame.width = float(screen.wide);
+        frame.height = float(screen.high);
+        ASSERT_TRUE(view.initWithFrame(frame, false, HeadlessHostPlatform(&host)));
+        ASSERT_NE(view.DeskTex.texID, 0u);
+        ASSERT_NE(view.dtData, nullptr);
+        GLint tw = 0, th = 0;
+        glBindTexture(GL_TEXTURE_2D, view.DeskTex.texID);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+        std::vector<uint8_t> texels(size_t(tw) * th * 4), expected(texels.size());
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        ASSERT_EQ(gluScaleImage(GL_RGBA, GLint(screen.wide), GLint(screen.high), GL_UNSIGNED_BYTE,
+                                capture.rgba.data(), tw, th, GL_UNSIGNED_BYTE, expected.data()),
+                  0);
+        EXPECT_TRUE(texels == expected) << screen.wide << "x" << screen.high;
+        std::vector<uint8_t> copy(128 * 128 * 4);
+        ASSERT_EQ(gluScaleImage(GL_RGBA, tw, th, GL_UNSIGNED_BYTE, expected.data(), 128, 128,
+                                GL_UNSIGNED_BYTE, copy.data()),
+                  0);
+        EXPECT_EQ(memcmp(view.dtData, copy.data(), copy.size()), 0) << screen.wide;
+        view.dealloc();
+    }
 }
 
 }  // namespace

@@ -1041,6 +1041,48 @@ TEST_F(Loader, FireCopyKeepsTheBottomRowFirst) {
     EXPECT_EQ(copy[(127 * 128) * 4 + 0], 255);  // last row: red
 }
 
+// The texture read back is the picture resampled by the nearest-neighbour
+// rule worked out here, and the fire copy is gluScaleImage of that texture,
+// byte for byte: for copies made band by band as the rows are made (whole
+// shrinks: exact sums, large boxes, halving) and for those made from the
+// whole image (enlarging on a side).
+TEST_F(Loader, TextureAndFireCopyAreTheResamplingAndGlusScaling) {
+    REQUIRE_GL();
+    const struct {
+        uint32_t wide, high, bits;
+        int choice, fireRes;
+    } cases[] = {{3840, 2160, 24, 2, 1}, {1600, 1200, 32, 2, 0}, {3000, 2000, 24, 2, 0},
+                 {4, 2, 24, 0, 1},       {300, 200, 32, 2, 2},   {1000, 10, 24, 2, 1},
+                 {513, 77, 32, 1, 2}};
+    for (const auto& c : cases) {
+        const int bytes = int(c.bits / 8);
+        const Bytes pixels = HardPixels(c.wide, c.high, bytes, c.wide + c.high);
+        UseFake(c.wide, c.high, c.bits, pixels);
+        Texture t;
+        uint8_t* scaled = nullptr;
+        ASSERT_TRUE(loadPicFile("fake", &t, c.choice, &scaled, c.fireRes));
+        ASSERT_NE(scaled, nullptr);
+        const TexImage image = ReadTexture(t.texID);
+        const uint32_t tw = uint32_t(image.wide), th = uint32_t(image.high);
+        const float sx = float(c.wide) / float(tw), sy = float(c.high) / float(th);
+        Bytes expected(size_t(tw) * th * 4);
+        for (uint32_t y = 0; y < th; ++y) {
+            const uint32_t cy = std::min(uint32_t(float(y) * sy), c.high - 1);
+            for (uint32_t x = 0; x < tw; ++x) {
+                const uint32_t cx = std::min(uint32_t(float(x) * sx), c.wide - 1);
+                uint8_t* texel = &expected[(size_t(th - 1 - y) * tw + x) * 4];
+                memcpy(texel, &pixels[(size_t(cy) * c.wide + cx) * bytes], 3);
+                texel[3] = 255;
+            }
+        }
+        EXPECT_TRUE(image.rgba == expected) << c.wide << "x" << c.high;
+        const uint32_t side = uint32_t(FireSideFor(c.fireRes));
+        const Bytes copy = GluScaled(expected, tw, th, 4, side, side);
+        EXPECT_EQ(memcmp(scaled, copy.data(), copy.size()), 0) << c.wide << "x" << c.high;
+        delete[] scaled;
+    }
+}
+
 TEST_F(Loader, FailureLeavesRecordAndCopyUntouched) {
     REQUIRE_GL();
     TempDir dir;

@@ -167,8 +167,7 @@ TEST_F(HostFixture, BlackCaptureFallsBackToTheDesktopPictureInMemoryOnly) {
 
 TEST_F(HostFixture, OneColouredPixelIsEnoughForACapture) {
     host.captures[0] = SolidCapture(1024, 768, 0, 0, 0);
-    for (int i = 0; i < 16; ++i)
-        host.captures[0].rgba[size_t(4 * (700 * 1024 + 500 + i))] = 255;
+    for (int i = 0; i < 16; ++i) host.captures[0].rgba[size_t(4 * (700 * 1024 + 500 + i))] = 255;
     ASSERT_TRUE(Create(Settings(0)));
     EXPECT_NE(view.DeskTex.texID, 0u);
     EXPECT_EQ(view.mySettings.BGTYPE, 0);
@@ -176,9 +175,9 @@ TEST_F(HostFixture, OneColouredPixelIsEnoughForACapture) {
 
 TEST_F(HostFixture, DesktopPictureLookupAndItsFallbacks) {
     struct Case {
-        const char* screen0;   // null: no entry for the screen
-        const char* wide;      // desktop-wide entry, or null
-        std::string expected;  // the one path asked for
+        const char* screen0;    // null: no entry for the screen
+        const char* wide;       // desktop-wide entry, or null
+        std::string expected;   // the one path asked for
     };
     const std::string fallback = Resources().Fallback();
     const Case cases[] = {
@@ -302,8 +301,7 @@ TEST_F(HostFixture, TicksUpdateOnlyAfterMoreThanAHundredthOfASecond) {
     EXPECT_EQ(host.flushes, flushes + 1);
     // Ticks about 5 ms apart: every third one draws, with the time of all three.
     const double drawn = view.animtime;
-    for (int i = 1; i <= 6; ++i)
-        TickAt(drawn + i * 0.0049);
+    for (int i = 1; i <= 6; ++i) TickAt(drawn + i * 0.0049);
     EXPECT_EQ(host.flushes, flushes + 3);
     EXPECT_NEAR(view.ssMain->frameTime, 3 * 0.0049, 1e-9);
     const double before = view.ssMain->totalTime;
@@ -438,6 +436,7 @@ TEST_F(HostFixture, TwoViewsInterleavedKeepTheirOwnPictures) {
 #include <sys/wait.h>
 
 #include <chrono>
+#include <random>
 #include <thread>
 
 #include "x11_capture.h"
@@ -461,12 +460,11 @@ pid_t StartXvfb(const std::vector<std::string>& extra, std::string* name) {
     if (pid == 0) {
         close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
-        std::vector<std::string> args = {"Xvfb", "-displayfd", fd,  "-noreset",   "-nolisten",
-                                         "tcp",  "-screen",    "0", "2048x768x24"};
+        std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-noreset", "-nolisten",
+                                         "tcp", "-screen", "0", "2048x768x24"};
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
+        for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, 2);
@@ -516,13 +514,13 @@ XSERVER& Server() {
     return server;
 }
 
-#define REQUIRE_X()                                                   \
-    do {                                                              \
-        XSERVER& s_ = Server();                                       \
-        if (s_.pid < 0 || !s_.error.empty()) {                        \
-            if (RunningInCI()) FAIL() << "no X server: " << s_.error; \
-            GTEST_SKIP() << "no X server: " << s_.error;              \
-        }                                                             \
+#define REQUIRE_X()                                                                       \
+    do {                                                                                  \
+        XSERVER& s_ = Server();                                                           \
+        if (s_.pid < 0 || !s_.error.empty()) {                                            \
+            if (RunningInCI()) FAIL() << "no X server: " << s_.error;                     \
+            GTEST_SKIP() << "no X server: " << s_.error;                                  \
+        }                                                                                 \
     } while (0)
 
 struct X11Fixture : testing::Test {
@@ -713,8 +711,7 @@ RUN StartKindora(const std::string& display, const std::vector<std::string>& arg
         std::vector<std::string> all = {exe};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        for (std::string& a : all)
-            argv.push_back(a.data());
+        for (std::string& a : all) argv.push_back(a.data());
         argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);
@@ -742,23 +739,23 @@ int WaitFor(const RUN& run, double seconds, std::string* err) {
     char buffer[4096];
     ssize_t n = 0;
     fcntl(run.errFd, F_SETFL, O_NONBLOCK);
-    while ((n = read(run.errFd, buffer, sizeof buffer)) > 0)
-        err->append(buffer, size_t(n));
+    while ((n = read(run.errFd, buffer, sizeof buffer)) > 0) err->append(buffer, size_t(n));
     close(run.errFd);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return WEXITSTATUS(status);
 }
 
-// Waits until the process catches SIGTERM, so that a test's signal lands
+// Waits until the process catches SIGTERM and SIGINT, so that a test's signal lands
 // in the saver and not in the loading of its libraries.
-bool WaitUntilCatchingSigterm(pid_t pid) {
+bool WaitUntilCatchingSignals(pid_t pid) {
     const std::string path = "/proc/" + std::to_string(pid) + "/status";
     for (int i = 0; i < 2000; ++i) {
         std::ifstream status(path);
         std::string line;
         while (std::getline(status, line)) {
             if (line.rfind("SigCgt:", 0) == 0 &&
-                (std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1) {
+                ((std::stoull(line.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1) &&
+                ((std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1)) {
                 return true;
             }
         }
@@ -792,8 +789,7 @@ TEST_F(X11Fixture, DrawsIntoTheGivenWindow) {
     ASSERT_NE(image, nullptr);
     int coloured = 0;
     for (int y = 0; y < 400; y += 20) {
-        for (int x = 0; x < 600; x += 20)
-            coloured += (XGetPixel(image, x, y) & 0xffffff) != 0;
+        for (int x = 0; x < 600; x += 20) coloured += (XGetPixel(image, x, y) & 0xffffff) != 0;
     }
     XDestroyImage(image);
     EXPECT_GT(coloured, 300) << "the window stayed black";
@@ -847,8 +843,8 @@ TEST_F(X11Fixture, SwitchesChangeTheRunAndLeaveTheKeyFileAlone) {
     XMapWindow(display, window);
     XSync(display, False);
     std::string err;
-    RUN first =
-        StartKindora(Server().name, {"--window-id", Hex(window)}, config.string(), home.string());
+    RUN first = StartKindora(Server().name, {"--window-id", Hex(window)}, config.string(),
+                             home.string());
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     kill(first.pid, SIGTERM);
     ASSERT_EQ(WaitFor(first, 1.0, &err), 0);
@@ -865,8 +861,7 @@ TEST_F(X11Fixture, SwitchesChangeTheRunAndLeaveTheKeyFileAlone) {
     ASSERT_NE(image, nullptr);
     const unsigned long pixel = XGetPixel(image, 0, 0) & 0xffffff;
     XDestroyImage(image);
-    EXPECT_GT((pixel >> 8) & 0xff, 150u)
-        << std::hex << pixel;  // the desktop picture, not the red screen
+    EXPECT_GT((pixel >> 8) & 0xff, 150u) << std::hex << pixel;  // the desktop picture, not the red screen
     kill(run.pid, SIGTERM);
     EXPECT_EQ(WaitFor(run, 1.0, &err), 0);
     EXPECT_EQ(FileBytes(keyFile), stored);
@@ -905,8 +900,7 @@ TEST_F(X11Fixture, HostileHomesAndConfigFoldersNeitherStopItNorLoseSettings) {
     const std::string name = Server().name;
     RunsAndStops(name, window, "-", "-", "HOME and XDG_CONFIG_HOME unset");
     RunsAndStops(name, window, "-", "/nonexistent/home", "a home that does not exist");
-    RunsAndStops(name, window, "relative/config", (base / "h1").string(),
-                 "a relative config folder");
+    RunsAndStops(name, window, "relative/config", (base / "h1").string(), "a relative config folder");
     std::ofstream(base / "a-file") << "not a folder";
     RunsAndStops(name, window, (base / "a-file").string(), (base / "h2").string(),
                  "a config folder that is a file");
@@ -943,8 +937,7 @@ TEST_F(X11Fixture, OddPictureFoldersNeitherStopItNorHangIt) {
     fs::create_symlink("self.png", pictures / "self.png");
     fs::create_symlink(".", pictures / "loop.gif");
     mkfifo((pictures / "pipe.jpg").c_str(), 0600);
-    for (int i = 0; i < 5000; ++i)
-        std::ofstream(pictures / ("note-" + std::to_string(i) + ".txt"));
+    for (int i = 0; i < 5000; ++i) std::ofstream(pictures / ("note-" + std::to_string(i) + ".txt"));
     WriteKeyFile(base / "config", pictures.string());
     const Window window = Child(0, 0, 800, 600);
     XMapWindow(display, window);
@@ -954,18 +947,29 @@ TEST_F(X11Fixture, OddPictureFoldersNeitherStopItNorHangIt) {
     XDestroyWindow(display, window);
 }
 
-TEST_F(X11Fixture, SigtermEndsItQuietlyDuringSetUpAndWhileRunning) {
+// SIGTERM or SIGINT at fixed moments of set-up and running, then at moments
+// drawn from a seeded generator (KINDORA_SIGNAL_TRIALS sets how many, 24 by
+// default): each ends it within a second, with status 0 and nothing said.
+TEST_F(X11Fixture, TerminatingSignalsEndItQuietlyAtAnyMoment) {
     const Window window = Child(0, 0, 1024, 768);
     XMapWindow(display, window);
     XSync(display, False);
-    for (int delayMs : {0, 5, 20, 50, 100, 200, 400, 1500}) {
+    std::vector<int> delays = {0, 5, 20, 50, 100, 200, 400, 1500};
+    const char* trials = getenv("KINDORA_SIGNAL_TRIALS");
+    std::mt19937 draw(20261208);
+    for (int i = 0, n = trials ? atoi(trials) : 24; i < n; ++i)
+        delays.push_back(int(draw() % 1200));
+    for (size_t i = 0; i < delays.size(); ++i) {
+        const int signal = i % 3 == 2 ? SIGINT : SIGTERM;
+        const std::string when =
+            "signal " + std::to_string(signal) + " after " + std::to_string(delays[i]) + " ms";
         RUN run = StartKindora(Server().name, {"--root", "--window-id", Hex(window)}, ConfigHome());
-        ASSERT_TRUE(WaitUntilCatchingSigterm(run.pid));
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        kill(run.pid, SIGTERM);
+        ASSERT_TRUE(WaitUntilCatchingSignals(run.pid)) << when;
+        std::this_thread::sleep_for(std::chrono::milliseconds(delays[i]));
+        kill(run.pid, signal);
         std::string err;
-        EXPECT_EQ(WaitFor(run, 1.0, &err), 0) << "after " << delayMs << " ms";
-        EXPECT_EQ(err, "") << "after " << delayMs << " ms";
+        EXPECT_EQ(WaitFor(run, 1.0, &err), 0) << when;
+        EXPECT_EQ(err, "") << when;
     }
     XDestroyWindow(display, window);
 }
@@ -975,7 +979,7 @@ TEST_F(X11Fixture, SigintAndAPauseWithSigstop) {
     XMapWindow(display, window);
     XSync(display, False);
     RUN run = StartKindora(Server().name, {"--window-id", Hex(window)}, ConfigHome());
-    ASSERT_TRUE(WaitUntilCatchingSigterm(run.pid));
+    ASSERT_TRUE(WaitUntilCatchingSignals(run.pid));
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     // Paused as MATE pauses a saver, then let go: it carries on and still
     // answers the next signal at once.

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -733,6 +734,89 @@ TEST(BuildTexture, RefusesARecordWithoutPixelsAndTheDestructorDeletesTheTexture)
         EXPECT_TRUE(glIsTexture(name));
     }
     EXPECT_FALSE(glIsTexture(name));
+}
+
+// The texels an unsized four-component upload of `rgba` gives: what every
+// faster upload must read back as.
+Bytes UnsizedUpload(const Bytes& rgba, uint32_t w, uint32_t h) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, GLsizei(w), GLsizei(h), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 rgba.data());
+    Bytes texels = TexImage(name, w, h);
+    glDeleteTextures(1, &name);
+    return texels;
+}
+
+Bytes NoiseBytes(size_t count, uint32_t seed) {
+    Bytes bytes(count);
+    for (auto& b : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        b = uint8_t(seed >> 24);
+    }
+    return bytes;
+}
+
+// Every byte of every texel, over odd sides, both depths and each mode, and
+// whatever pixel-store state the caller left: the same as the unsized upload.
+TEST(BuildTexture, SizedUploadReadsBackAsTheUnsizedOne) {
+    REQUIRE_GL();
+    const struct {
+        uint32_t w, h;
+    } sizes[] = {{1, 1}, {7, 5}, {33, 17}, {256, 3}, {3, 256}, {640, 480}};
+    uint32_t seed = 3;
+    for (const auto& size : sizes) {
+        for (uint32_t bpp : {24u, 32u}) {
+            const Bytes pixels = NoiseBytes(size_t(size.w) * size.h * bpp / 8, ++seed);
+            for (int mode : {kAlphaOpaque, kAlphaColourKey, kAlphaBrightness}) {
+                Bytes rgba;
+                for (size_t i = 0; i < pixels.size(); i += bpp / 8) {
+                    const uint8_t* p = &pixels[i];
+                    const uint8_t top = std::max({p[0], p[1], p[2]});
+                    const bool key = memcmp(p, pixels.data(), 3) == 0;
+                    const uint8_t alpha = bpp == 32                  ? p[3]
+                                          : mode == kAlphaColourKey  ? (key ? 0 : 255)
+                                          : mode == kAlphaBrightness ? top
+                                                                     : 255;
+                    rgba.insert(rgba.end(), {p[0], p[1], p[2], alpha});
+                }
+                glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
+                glPixelStorei(GL_UNPACK_ROW_LENGTH, int(size.w) + 3);
+                glPixelStorei(GL_UNPACK_SKIP_PIXELS, 1);
+                const Bytes built = Upload(pixels, size.w, size.h, bpp, mode);
+                glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+                glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+                EXPECT_EQ(built, rgba)
+                    << size.w << "x" << size.h << ", " << bpp << " bits, mode " << mode;
+                EXPECT_EQ(UnsizedUpload(rgba, size.w, size.h), rgba);
+            }
+        }
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+}
+
+// A texture made in bands of rows, of any height, is the texture made whole.
+TEST(BuildTexture, BandsOfRowsMakeTheSameTexture) {
+    REQUIRE_GL();
+    const uint32_t w = 37, h = 29;
+    const Bytes rgba = NoiseBytes(size_t(w) * h * 4, 77);
+    for (uint32_t band : {1u, 4u, 10u, 29u}) {
+        Texture tex;
+        ASSERT_TRUE(BeginTextureRows(&tex, w, h));
+        EXPECT_NE(tex.texID, 0u);
+        for (uint32_t first = 0; first < h; first += band) {
+            const uint32_t rows = std::min(band, h - first);
+            UploadTextureRows(tex, first, w, rows, &rgba[size_t(first) * w * 4]);
+        }
+        EXPECT_EQ(TexImage(tex.texID, w, h), rgba) << "bands of " << band;
+        EXPECT_EQ(UnsizedUpload(rgba, w, h), rgba);
+    }
+    Texture refused;
+    EXPECT_FALSE(BeginTextureRows(&refused, 0, 4));
+    EXPECT_FALSE(BeginTextureRows(&refused, 1u << 15, 1u << 15));
+    EXPECT_EQ(refused.texID, 0u);
 }
 
 // ---------------------------------------------------------------- loader

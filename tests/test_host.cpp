@@ -1,6 +1,7 @@
 // The host view driven by a headless host (virtual clock, made-up screens
 // and captures, preferences in memory), and the X11 host under Xvfb.
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -1045,6 +1046,58 @@ TEST(KindoraCommand, UsageNoDisplayAndNoGLX) {
     EXPECT_NE(err.find("GLX"), std::string::npos) << err;
     kill(server, SIGTERM);
     waitpid(server, nullptr, 0);
+}
+
+// The capture's texture and fire copy are GLU's box filter of the screen, byte
+// for byte, on a noisy screen: enlarging one side and shrinking the other
+// (1080p), and odd sides shrunk to a square.
+TEST(CaptureScaling, TextureAndFireCopyAreGlusScaling) {
+    const struct {
+        uint32_t wide, high;
+        int detail;
+    } screens[] = {{1920, 1080, 2}, {1366, 777, 1}};
+    for (const auto& screen : screens) {
+        HEADLESSHOST host;
+        if (!CreateHeadlessHost(&host, 64, 64)) {
+            if (RunningInCI()) FAIL() << "no headless GL: " << host.gl.error;
+            GTEST_SKIP() << "no headless GL: " << host.gl.error;
+        }
+        host.resourceFolder = Resources().path.string();
+        host.screens = {HeadlessScreen(0, 0, 0, float(screen.wide), float(screen.high))};
+        HEADLESSHOST::Capture capture = SolidCapture(screen.wide, screen.high, 0, 0, 0);
+        uint32_t seed = screen.wide;
+        for (auto& b : capture.rgba) {
+            seed = seed * 1664525u + 1013904223u;
+            b = uint8_t(seed >> 24);
+        }
+        host.captures[0] = capture;
+        StoreSettings(&host, Settings(0, screen.detail), false);
+        KindoraView view;
+        HOSTRECT frame;
+        frame.width = float(screen.wide);
+        frame.height = float(screen.high);
+        ASSERT_TRUE(view.initWithFrame(frame, false, HeadlessHostPlatform(&host)));
+        ASSERT_NE(view.DeskTex.texID, 0u);
+        ASSERT_NE(view.dtData, nullptr);
+        GLint tw = 0, th = 0;
+        glBindTexture(GL_TEXTURE_2D, view.DeskTex.texID);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+        std::vector<uint8_t> texels(size_t(tw) * th * 4), expected(texels.size());
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        ASSERT_EQ(gluScaleImage(GL_RGBA, GLint(screen.wide), GLint(screen.high), GL_UNSIGNED_BYTE,
+                                capture.rgba.data(), tw, th, GL_UNSIGNED_BYTE, expected.data()),
+                  0);
+        EXPECT_TRUE(texels == expected) << screen.wide << "x" << screen.high;
+        std::vector<uint8_t> copy(128 * 128 * 4);
+        ASSERT_EQ(gluScaleImage(GL_RGBA, tw, th, GL_UNSIGNED_BYTE, expected.data(), 128, 128,
+                                GL_UNSIGNED_BYTE, copy.data()),
+                  0);
+        EXPECT_EQ(memcmp(view.dtData, copy.data(), copy.size()), 0) << screen.wide;
+        view.dealloc();
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the loader's sizes, resampling and fire-sized copy read back from OpenGL,
 // the folder choice, and strange or hostile files.
 #include <GL/gl.h>
+#include <GL/glu.h>
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "background.h"
+#include "box_filter.h"
 #include "decode_internal.h"
 #include "folder_reader.h"
 #include "gl_support.h"
@@ -732,6 +734,132 @@ GLint MaxTextureSize() {
     return size;
 }
 
+// ---------------------------------------------------------------- box filter
+
+// Noise with runs of 0 and 255, where GLU's rounding sits closest to a step.
+Bytes HardPixels(uint32_t w, uint32_t h, int components, uint32_t seed) {
+    Bytes pixels = Noise(w, h, components, seed);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const uint32_t run = uint32_t(i / 97) * 2654435761u;
+        if (run >> 30 == 0) pixels[i] = 255;
+        if (run >> 30 == 1) pixels[i] = 0;
+    }
+    return pixels;
+}
+
+Bytes GluScaled(const Bytes& in, uint32_t inW, uint32_t inH, int components, uint32_t outW,
+                uint32_t outH) {
+    Bytes out(size_t(outW) * outH * components, 0xA5);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    EXPECT_EQ(
+        gluScaleImage(components == 4 ? GL_RGBA : GL_RGB, GLint(inW), GLint(inH), GL_UNSIGNED_BYTE,
+                      in.data(), GLint(outW), GLint(outH), GL_UNSIGNED_BYTE, out.data()),
+        0);
+    glPopClientAttrib();
+    return out;
+}
+
+struct ScaleCase {
+    uint32_t inW, inH, outW, outH;
+};
+
+// Our filter against GLU on the same pixels: every byte the same.
+void ExpectGluBytes(const ScaleCase& c, int components, uint32_t seed) {
+    const Bytes in = HardPixels(c.inW, c.inH, components, seed);
+    const Bytes expected = GluScaled(in, c.inW, c.inH, components, c.outW, c.outH);
+    Bytes ours(expected.size(), 0x5A);
+    ASSERT_TRUE(BoxFilterScale(in.data(), c.inW, c.inH, components, ours.data(), c.outW, c.outH));
+    size_t wrong = 0, first = 0;
+    for (size_t i = 0; i < ours.size(); ++i) {
+        if (ours[i] != expected[i] && wrong++ == 0) first = i;
+    }
+    EXPECT_EQ(wrong, 0u) << c.inW << "x" << c.inH << " to " << c.outW << "x" << c.outH << ", "
+                         << components << " components; first at pixel " << first / components
+                         << " component " << first % components << ": " << int(ours[first])
+                         << " for GLU's " << int(expected[first]);
+}
+
+TEST(BoxFilter, GivesGlusBytesOnTheSizesInUse) {
+    REQUIRE_GL();
+    const ScaleCase cases[] = {
+        // shrinking by whole numbers, the fire copies of power-of-two textures among them
+        {4096, 2048, 256, 256},
+        {2048, 1024, 256, 256},
+        {2048, 1024, 512, 512},
+        {1024, 1024, 128, 128},
+        {64, 48, 16, 16},
+        {30, 20, 10, 10},
+        {7, 5, 7, 1},
+        {9, 9, 3, 3},
+        // both sides halved, and one side only
+        {512, 512, 256, 256},
+        {18, 14, 9, 7},
+        {2, 2, 1, 1},
+        {512, 256, 256, 256},
+        // whole numbers with boxes too large for exact integer sums
+        {4096, 2048, 128, 128},
+        {512, 512, 16, 16},
+        {16, 512, 1, 2},
+        {300, 200, 1, 1},
+        // shrinking by fractions: screens to power-of-two textures
+        {1920, 1080, 1024, 512},
+        {1366, 768, 256, 256},
+        {1000, 700, 512, 512},
+        {13, 11, 4, 3},
+        // enlarging, alone or beside shrinking: the 1080p capture to its texture
+        {1920, 1080, 2048, 1024},
+        {640, 480, 1024, 512},
+        {3, 2, 256, 256},
+        {100, 100, 128, 128},
+        {128, 128, 512, 512},
+        {5, 7, 13, 11},
+        {4096, 64, 256, 256},
+        {64, 4096, 256, 256},
+        // same size and single pixels
+        {33, 17, 33, 17},
+        {1, 1, 5, 3},
+        {5, 1, 1, 1},
+        {1, 9, 1, 2}};
+    uint32_t seed = 1;
+    for (const ScaleCase& c : cases) {
+        for (int components : {3, 4})
+            ExpectGluBytes(c, components, ++seed);
+    }
+}
+
+TEST(BoxFilter, GivesGlusBytesOnRandomSizes) {
+    REQUIRE_GL();
+    uint32_t seed = 2024;
+    auto next = [&](uint32_t limit) {
+        seed = seed * 1664525u + 1013904223u;
+        return 1 + (seed >> 8) % limit;
+    };
+    for (int n = 0; n < 240; ++n) {
+        ScaleCase c{next(260), next(260), next(260), next(260)};
+        if (n % 3 == 0) {  // a whole-number shrink
+            c.outW = next(40);
+            c.outH = next(40);
+            c.inW = c.outW * next(12);
+            c.inH = c.outH * next(12);
+        }
+        ExpectGluBytes(c, n % 2 ? 3 : 4, seed);
+    }
+}
+
+TEST(BoxFilter, LeavesToGluWhatItDoesNotCover) {
+    const Bytes in(64 * 4, 9);
+    Bytes out(64 * 4, 7);
+    EXPECT_FALSE(BoxFilterScale(in.data(), 8, 8, 1, out.data(), 4, 4));
+    EXPECT_FALSE(BoxFilterScale(in.data(), 8, 8, 2, out.data(), 4, 4));
+    EXPECT_FALSE(BoxFilterScale(in.data(), 0, 8, 4, out.data(), 4, 4));
+    EXPECT_FALSE(BoxFilterScale(in.data(), 8, 8, 4, out.data(), 4, 0));
+    EXPECT_FALSE(BoxFilterScale(nullptr, 8, 8, 4, out.data(), 4, 4));
+    EXPECT_FALSE(BoxFilterScale(in.data(), kBoxFilterMaxSide + 1, 1, 4, out.data(), 4, 4));
+    EXPECT_EQ(out, Bytes(64 * 4, 7));
+}
+
 TEST(TextureSize, RoundsToTheNearestPowerOfTwoOnALogScale) {
     const struct {
         uint32_t pixels, maxSide, side;
@@ -911,6 +1039,48 @@ TEST_F(Loader, FireCopyKeepsTheBottomRowFirst) {
     EXPECT_EQ(copy[2], 255);  // first row: the picture's bottom, blue
     EXPECT_EQ(copy[0], 0);
     EXPECT_EQ(copy[(127 * 128) * 4 + 0], 255);  // last row: red
+}
+
+// The texture read back is the picture resampled by the nearest-neighbour
+// rule worked out here, and the fire copy is gluScaleImage of that texture,
+// byte for byte: for copies made band by band as the rows are made (whole
+// shrinks: exact sums, large boxes, halving) and for those made from the
+// whole image (enlarging on a side).
+TEST_F(Loader, TextureAndFireCopyAreTheResamplingAndGlusScaling) {
+    REQUIRE_GL();
+    const struct {
+        uint32_t wide, high, bits;
+        int choice, fireRes;
+    } cases[] = {{3840, 2160, 24, 2, 1}, {1600, 1200, 32, 2, 0}, {3000, 2000, 24, 2, 0},
+                 {4, 2, 24, 0, 1},       {300, 200, 32, 2, 2},   {1000, 10, 24, 2, 1},
+                 {513, 77, 32, 1, 2}};
+    for (const auto& c : cases) {
+        const int bytes = int(c.bits / 8);
+        const Bytes pixels = HardPixels(c.wide, c.high, bytes, c.wide + c.high);
+        UseFake(c.wide, c.high, c.bits, pixels);
+        Texture t;
+        uint8_t* scaled = nullptr;
+        ASSERT_TRUE(loadPicFile("fake", &t, c.choice, &scaled, c.fireRes));
+        ASSERT_NE(scaled, nullptr);
+        const TexImage image = ReadTexture(t.texID);
+        const uint32_t tw = uint32_t(image.wide), th = uint32_t(image.high);
+        const float sx = float(c.wide) / float(tw), sy = float(c.high) / float(th);
+        Bytes expected(size_t(tw) * th * 4);
+        for (uint32_t y = 0; y < th; ++y) {
+            const uint32_t cy = std::min(uint32_t(float(y) * sy), c.high - 1);
+            for (uint32_t x = 0; x < tw; ++x) {
+                const uint32_t cx = std::min(uint32_t(float(x) * sx), c.wide - 1);
+                uint8_t* texel = &expected[(size_t(th - 1 - y) * tw + x) * 4];
+                memcpy(texel, &pixels[(size_t(cy) * c.wide + cx) * bytes], 3);
+                texel[3] = 255;
+            }
+        }
+        EXPECT_TRUE(image.rgba == expected) << c.wide << "x" << c.high;
+        const uint32_t side = uint32_t(FireSideFor(c.fireRes));
+        const Bytes copy = GluScaled(expected, tw, th, 4, side, side);
+        EXPECT_EQ(memcmp(scaled, copy.data(), copy.size()), 0) << c.wide << "x" << c.high;
+        delete[] scaled;
+    }
 }
 
 TEST_F(Loader, FailureLeavesRecordAndCopyUntouched) {

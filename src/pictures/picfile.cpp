@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "box_filter.h"
+
 uint32_t TextureSideFor(uint32_t pixels, uint32_t maxSide) {
     if (pixels < 1) pixels = 1;
     const double n = std::floor(std::log(double(pixels)) / std::log(2.0) + 0.5);
@@ -64,45 +66,70 @@ uint32_t SourceIndex(uint32_t i, float scale, uint32_t limit) {
     return source < limit ? source : limit - 1;
 }
 
-void CopyRow(const uint8_t* source, const size_t* columns, uint32_t texWide, size_t texelBytes,
-             uint8_t* out) {
-    for (uint32_t x = 0; x < texWide; ++x, out += texelBytes) {
+// One texture row: the picture's pixels at the given byte offsets, R, G, B
+// and an opaque alpha.
+void CopyRow(const uint8_t* source, const size_t* columns, uint32_t texWide, uint8_t* out) {
+    for (uint32_t x = 0; x < texWide; ++x, out += 4) {
         const uint8_t* pixel = source + columns[x];
         out[0] = pixel[0];
         out[1] = pixel[1];
         out[2] = pixel[2];
-        if (texelBytes == 4) out[3] = 255;
+        out[3] = 255;
     }
 }
 
 // Nearest neighbour with the rows reversed: texture row 0 holds the bottom of
-// the picture, as OpenGL draws it. Only R, G, B are copied; a 4-byte texel
-// gets an opaque alpha so that nothing unwritten is read later.
-bool ResampleFlipped(const PictureBitmap& bitmap, uint32_t texWide, uint32_t texHigh,
-                     size_t texelBytes, uint8_t* texels) {
-    size_t* columns = new (std::nothrow) size_t[texWide];
-    if (!columns) return false;
+// the picture, as OpenGL draws it. Only R, G, B are copied; every texel is
+// four bytes with an opaque alpha, whatever the picture's depth, which is
+// what both the upload and the fire copy read.
+struct Resampling {
+    const PictureBitmap* bitmap = nullptr;
+    uint32_t texWide = 0;
+    uint32_t texHigh = 0;
+    float sy = 0;
+    size_t* columns = nullptr;         // byte offset in a picture row of each texture column
+    const uint8_t* lastRow = nullptr;  // the row made last, and its picture row
+    uint32_t lastSource = 0;
+    ~Resampling() { delete[] columns; }
+};
+
+bool BeginResampling(Resampling* r, const PictureBitmap& bitmap, uint32_t texWide,
+                     uint32_t texHigh) {
+    r->columns = new (std::nothrow) size_t[texWide];
+    if (!r->columns) return false;
+    r->bitmap = &bitmap;
+    r->texWide = texWide;
+    r->texHigh = texHigh;
+    r->sy = float(bitmap.pixelsHigh) / float(texHigh);
+    const size_t pixelBytes = bitmap.bitsPerPixel / 8;
     const float sx = float(bitmap.pixelsWide) / float(texWide);
-    const float sy = float(bitmap.pixelsHigh) / float(texHigh);
     for (uint32_t x = 0; x < texWide; ++x) {
-        columns[x] = size_t(SourceIndex(x, sx, bitmap.pixelsWide)) * texelBytes;
+        r->columns[x] = size_t(SourceIndex(x, sx, bitmap.pixelsWide)) * pixelBytes;
     }
-    const size_t rowBytes = size_t(texWide) * texelBytes;
-    const uint8_t* previous = nullptr;
-    uint32_t previousSource = 0;
-    for (uint32_t y = 0; y < texHigh; ++y) {
-        const uint32_t cy = SourceIndex(y, sy, bitmap.pixelsHigh);
-        uint8_t* out = texels + size_t(texHigh - 1 - y) * rowBytes;
-        if (previous && cy == previousSource) {
-            memcpy(out, previous, rowBytes);  // an enlarged picture repeats its rows
-        } else {
-            CopyRow(bitmap.pixels + size_t(cy) * bitmap.bytesPerRow, columns, texWide, texelBytes,
-                    out);
-        }
-        previous = out;
-        previousSource = cy;
+    return true;
+}
+
+// Texture row `row` (0 the bottom) into `out`. Rows are made in any order; an
+// enlarged picture repeats the row made just before.
+void ResampleRow(Resampling* r, uint32_t row, uint8_t* out) {
+    const uint32_t source = SourceIndex(r->texHigh - 1 - row, r->sy, r->bitmap->pixelsHigh);
+    if (r->lastRow && source == r->lastSource) {
+        if (out != r->lastRow) memcpy(out, r->lastRow, size_t(r->texWide) * 4);
+    } else {
+        CopyRow(r->bitmap->pixels + size_t(source) * r->bitmap->bytesPerRow, r->columns, r->texWide,
+                out);
     }
-    delete[] columns;
+    r->lastRow = out;
+    r->lastSource = source;
+}
+
+bool ResampleFlipped(const PictureBitmap& bitmap, uint32_t texWide, uint32_t texHigh,
+                     uint8_t* texels) {
+    Resampling r;
+    if (!BeginResampling(&r, bitmap, texWide, texHigh)) return false;
+    for (uint32_t row = 0; row < texHigh; ++row) {
+        ResampleRow(&r, row, texels + size_t(row) * texWide * 4);
+    }
     return true;
 }
 
@@ -121,55 +148,115 @@ void UsePackedPixelStore() {
     glPixelStorei(GL_PACK_SWAP_BYTES, GL_FALSE);
 }
 
-bool ScaleTexels(GLenum format, const uint8_t* texels, uint32_t texWide, uint32_t texHigh,
-                 uint32_t outWide, uint32_t outHigh, uint8_t* out) {
+// GLU's box filter on tightly packed RGBA: our own where it gives GLU's
+// bytes, GLU itself elsewhere.
+bool ScaleTexels(const uint8_t* texels, uint32_t texWide, uint32_t texHigh, uint32_t outWide,
+                 uint32_t outHigh, uint8_t* out) {
+    if (BoxFilterScale(texels, texWide, texHigh, 4, out, outWide, outHigh)) return true;
     glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
     UsePackedPixelStore();
     const bool scaled =
-        gluScaleImage(format, GLint(texWide), GLint(texHigh), GL_UNSIGNED_BYTE, texels,
+        gluScaleImage(GL_RGBA, GLint(texWide), GLint(texHigh), GL_UNSIGNED_BYTE, texels,
                       GLint(outWide), GLint(outHigh), GL_UNSIGNED_BYTE, out) == 0;
     glPopClientAttrib();
     return scaled;
 }
 
-// The texture-sized texels scaled to side x side RGBA by GLU's box filter.
-// 3-byte texels are scaled as RGB and then widened with an opaque alpha.
-uint8_t* MakeFireCopy(const uint8_t* texels, uint32_t texWide, uint32_t texHigh, size_t texelBytes,
-                      int side) {
-    const size_t count = size_t(side) * size_t(side);
-    uint8_t* copy = new (std::nothrow) uint8_t[count * 4];
-    if (!copy) return nullptr;
-    bool scaled = false;
-    if (texelBytes == 4) {
-        scaled = ScaleRGBA(texels, texWide, texHigh, copy, uint32_t(side), uint32_t(side));
-    } else {
-        uint8_t* rgb = new (std::nothrow) uint8_t[count * 3];
-        scaled = rgb &&
-                 ScaleTexels(GL_RGB, texels, texWide, texHigh, uint32_t(side), uint32_t(side), rgb);
-        for (size_t i = 0; scaled && i < count; ++i) {
-            memcpy(copy + 4 * i, rgb + 3 * i, 3);
-            copy[4 * i + 3] = 255;
-        }
-        delete[] rgb;
-    }
-    if (!scaled) {
+// The texture-sized RGBA texels scaled to side x side by GLU's box filter.
+uint8_t* MakeFireCopy(const uint8_t* texels, uint32_t texWide, uint32_t texHigh, int side) {
+    uint8_t* copy = new (std::nothrow) uint8_t[size_t(side) * size_t(side) * 4];
+    if (copy && !ScaleRGBA(texels, texWide, texHigh, copy, uint32_t(side), uint32_t(side))) {
         delete[] copy;
         return nullptr;
     }
     return copy;
 }
 
-// Hands the texels to the record and uploads them. `bpp` follows the texels,
-// since the upload reads 4-byte texels only from a 32-bit record.
-bool UploadTexels(Texture* texture, uint8_t* texels, bool rgba, uint32_t texWide,
-                  uint32_t texHigh) {
+// The record as the upload leaves it before the picture's own size goes in:
+// `type` keeps the picture's format, `bpp` says the pixels handed over are
+// 4 bytes, and pixels a loader left behind are released.
+void PrepareRecord(Texture* texture, bool rgba, uint32_t texWide, uint32_t texHigh) {
     free(texture->imageData);
-    texture->imageData = texels;
-    texture->bpp = rgba ? 32 : 24;
+    texture->imageData = nullptr;
+    texture->bpp = 32;
     texture->type = rgba ? GL_RGBA : GL_RGB;
     texture->width = texWide;
     texture->height = texHigh;
-    return BuildTexture(texture, kAlphaOpaque);
+}
+
+// Rows held at a time when the texture is made in bands: about a megabyte,
+// which a large picture then never needs whole beside its decoded pixels.
+uint32_t BandRows(uint32_t texWide, uint32_t texHigh) {
+    const uint32_t rows = uint32_t((size_t(1) << 20) / (size_t(texWide) * 4));
+    return rows < 1 ? 1 : rows > texHigh ? texHigh : rows;
+}
+
+// The fire copy of a texture that shrinks to it by whole numbers, taken from
+// the rows as they are made. Null (and nothing to end) when it cannot be
+// allocated.
+uint8_t* BeginFireCopy(BoxShrink* box, uint32_t texWide, uint32_t texHigh, int side) {
+    uint8_t* copy = new (std::nothrow) uint8_t[size_t(side) * size_t(side) * 4];
+    if (copy && !BeginBoxShrink(box, texWide, texHigh, 4, copy, uint32_t(side), uint32_t(side))) {
+        delete[] copy;
+        copy = nullptr;
+    }
+    return copy;
+}
+
+// The picture resampled a band of rows at a time, each band uploaded and
+// added to the fire copy while it is fresh: the same texels and the same
+// copy as the whole-image steps, with no texture-sized buffer. Once the
+// upload is reached the record holds the picture's own size.
+bool StreamBackground(const PictureBitmap& bitmap, uint32_t texWide, uint32_t texHigh, int fireRes,
+                      Texture* texture, uint8_t** scaledOut, PictureReason* reason) {
+    const uint32_t bandRows = BandRows(texWide, texHigh);
+    const size_t rowBytes = size_t(texWide) * 4;
+    uint8_t* band = new (std::nothrow) uint8_t[bandRows * rowBytes];
+    Resampling r;
+    if (!band || !BeginResampling(&r, bitmap, texWide, texHigh)) {
+        delete[] band;
+        SetReason(reason, "no memory for a %u x %u texture", texWide, texHigh);
+        return false;
+    }
+    BoxShrink box;
+    uint8_t* copy =
+        scaledOut ? BeginFireCopy(&box, texWide, texHigh, FireSideFor(fireRes)) : nullptr;
+    PrepareRecord(texture, bitmap.bitsPerPixel == 32, texWide, texHigh);
+    const bool built = BeginTextureRows(texture, texWide, texHigh);
+    for (uint32_t first = 0; first < texHigh; first += bandRows) {
+        const uint32_t rows = texHigh - first < bandRows ? texHigh - first : bandRows;
+        for (uint32_t i = 0; i < rows; ++i) {
+            uint8_t* row = band + i * rowBytes;
+            ResampleRow(&r, first + i, row);
+            if (copy) AddBoxShrinkRow(&box, row);
+        }
+        if (built) UploadTextureRows(*texture, first, texWide, rows, band);
+    }
+    if (copy) EndBoxShrink(&box);
+    if (scaledOut) *scaledOut = copy;
+    delete[] band;
+    if (!built) SetReason(reason, "could not upload a %u x %u texture", texWide, texHigh);
+    texture->width = bitmap.pixelsWide;
+    texture->height = bitmap.pixelsHigh;
+    return built;
+}
+
+// The whole texture image first, then the copy and the upload from it: for
+// fire copies that are not a whole-number shrink of the texture.
+bool WholeBackground(const PictureBitmap& bitmap, uint32_t texWide, uint32_t texHigh, int fireRes,
+                     Texture* texture, uint8_t** scaledOut, PictureReason* reason) {
+    uint8_t* texels = static_cast<uint8_t*>(malloc(size_t(texWide) * texHigh * 4));
+    if (!texels || !ResampleFlipped(bitmap, texWide, texHigh, texels)) {
+        SetReason(reason, "no memory for a %u x %u texture", texWide, texHigh);
+        free(texels);
+        return false;
+    }
+    const bool built = BuildBackground(texels, bitmap.bitsPerPixel == 32, texWide, texHigh, fireRes,
+                                       texture, scaledOut);
+    if (!built) SetReason(reason, "could not upload a %u x %u texture", texWide, texHigh);
+    texture->width = bitmap.pixelsWide;
+    texture->height = bitmap.pixelsHigh;
+    return built;
 }
 
 }  // namespace
@@ -181,15 +268,17 @@ bool ScaleRGBA(const uint8_t* source, uint32_t sourceWide, uint32_t sourceHigh, 
         memcpy(out, source, size_t(outWide) * outHigh * 4);
         return true;
     }
-    return ScaleTexels(GL_RGBA, source, sourceWide, sourceHigh, outWide, outHigh, out);
+    return ScaleTexels(source, sourceWide, sourceHigh, outWide, outHigh, out);
 }
 
 bool BuildBackground(uint8_t* texels, bool rgba, uint32_t texWide, uint32_t texHigh, int fireRes,
                      Texture* texture, uint8_t** scaledOut) {
     if (scaledOut) {
-        *scaledOut = MakeFireCopy(texels, texWide, texHigh, rgba ? 4 : 3, FireSideFor(fireRes));
+        *scaledOut = MakeFireCopy(texels, texWide, texHigh, FireSideFor(fireRes));
     }
-    return UploadTexels(texture, texels, rgba, texWide, texHigh);
+    PrepareRecord(texture, rgba, texWide, texHigh);
+    texture->imageData = texels;
+    return BuildTexture(texture, kAlphaOpaque);
 }
 
 bool LoadPicFileWithReason(const char* path, Texture* texture, int sizeChoice, uint8_t** scaledOut,
@@ -205,8 +294,6 @@ bool LoadPicFileWithReason(const char* path, Texture* texture, int sizeChoice, u
         free(bitmap.pixels);
         return false;
     }
-    const bool rgba = bitmap.bitsPerPixel == 32;
-    const size_t texelBytes = rgba ? 4 : 3;
     const bool ownSize = sizeChoice != kTextureSize512 && sizeChoice != kTextureSize1024;
     uint32_t texWide = 0, texHigh = 0;
     PictureTextureSize(sizeChoice, bitmap.pixelsWide, bitmap.pixelsHigh,
@@ -216,19 +303,11 @@ bool LoadPicFileWithReason(const char* path, Texture* texture, int sizeChoice, u
         free(bitmap.pixels);
         return false;
     }
-    uint8_t* texels = static_cast<uint8_t*>(malloc(size_t(texWide) * texHigh * texelBytes));
-    if (!texels || !ResampleFlipped(bitmap, texWide, texHigh, texelBytes, texels)) {
-        SetReason(reason, "no memory for a %u x %u texture", texWide, texHigh);
-        free(texels);
-        free(bitmap.pixels);
-        return false;
-    }
+    const uint32_t side = uint32_t(FireSideFor(fireRes));
+    const bool bands = texWide % side == 0 && texHigh % side == 0;
+    const bool built = (bands ? StreamBackground : WholeBackground)(
+        bitmap, texWide, texHigh, fireRes, texture, scaledOut, reason);
     free(bitmap.pixels);
-
-    const bool built = BuildBackground(texels, rgba, texWide, texHigh, fireRes, texture, scaledOut);
-    if (!built) SetReason(reason, "could not upload a %u x %u texture", texWide, texHigh);
-    texture->width = bitmap.pixelsWide;
-    texture->height = bitmap.pixelsHigh;
     return built;
 }
 

@@ -25,15 +25,18 @@ void PictureTextureSize(int sizeChoice, uint32_t wide, uint32_t high, uint32_t m
 int FireSideFor(int fireRes);
 
 // Scales tightly packed RGBA pixels with GLU's box filter, whatever the
-// current pixel-store state (a plain copy at the same size). Needs a current
-// OpenGL context.
+// current pixel-store state (a plain copy at the same size). The bytes are
+// gluScaleImage's; our own arithmetic gives them where it covers the sizes
+// (BoxFilterScale), GLU the rest, and only then is a current OpenGL context
+// needed.
 bool ScaleRGBA(const uint8_t* source, uint32_t sourceWide, uint32_t sourceHigh, uint8_t* out,
                uint32_t outWide, uint32_t outHigh);
 
-// Turns texture-sized texels (malloc'd, RGBA or RGB, bottom row first) into
-// the background: `*scaledOut` (when not null) gets the fire-sized copy
+// Turns texture-sized texels (malloc'd, 4 bytes RGBA each, bottom row first)
+// into the background: `*scaledOut` (when not null) gets the fire-sized copy
 // scaled from them, a new[] array or null, and the texels are handed to
-// `texture` and uploaded opaque. False when the upload failed.
+// `texture` and uploaded opaque. `rgba` tells the picture's own format, kept
+// in the record's `type`. False when the upload failed.
 bool BuildBackground(uint8_t* texels, bool rgba, uint32_t texWide, uint32_t texHigh, int fireRes,
                      Texture* texture, uint8_t** scaledOut);
 

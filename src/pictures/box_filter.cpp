@@ -1,0 +1,281 @@
+#include "box_filter.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <new>
+
+#if defined(__SSE2__) && !defined(KINDORA_SCALAR)
+#include <emmintrin.h>
+#define KINDORA_BOX_SSE2 1
+#endif
+
+namespace {
+
+// GLU works on 16-bit values: a byte b becomes b * 257, and a result r goes
+// back to the byte r >> 8.
+constexpr uint32_t kWiden = 257;
+
+// One source pixel of an output pixel's box along one axis, and the share of
+// it that the box covers.
+struct Tap {
+    uint32_t index;
+    float percent;
+};
+
+// The taps of every output index along one axis: those of output i are
+// taps[first[i]] up to taps[first[i + 1]].
+struct Axis {
+    Tap* taps = nullptr;
+    uint32_t* first = nullptr;
+    ~Axis() {
+        delete[] taps;
+        delete[] first;
+    }
+};
+
+// Walks the box of output index `i` as GLU does, in its float and double
+// arithmetic, calling `take` with each source index and its share. The box
+// is centred on the scaled centre of the output pixel: as wide as the scale
+// when shrinking, one source pixel when enlarging. Source indices wrap.
+template <typename Take>
+void WalkBox(uint32_t in, uint32_t out, uint32_t i, Take take) {
+    const float conv = float(in) / float(out);
+    const float half = conv / 2;
+    const float centre = float(conv * (double(i) + 0.5));
+    float low, high;
+    if (in > out) {
+        high = centre + half;
+        low = centre - half;
+    } else {
+        high = float(double(centre) + 0.5);
+        low = float(double(centre) - 0.5);
+    }
+    float at = low;
+    int cell = int(std::floor(double(at)));
+    while (at < high) {
+        const uint32_t index = uint32_t((int64_t(cell) + in) % in);
+        const float percent = high < float(cell + 1) ? high - at : float(cell + 1) - at;
+        take(index, percent);
+        ++cell;
+        at = float(cell);
+    }
+}
+
+bool BuildAxis(uint32_t in, uint32_t out, Axis* axis) {
+    size_t count = 0;
+    for (uint32_t i = 0; i < out; ++i)
+        WalkBox(in, out, i, [&](uint32_t, float) { ++count; });
+    axis->taps = new (std::nothrow) Tap[count ? count : 1];
+    axis->first = new (std::nothrow) uint32_t[size_t(out) + 1];
+    if (!axis->taps || !axis->first) return false;
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < out; ++i) {
+        axis->first[i] = n;
+        WalkBox(in, out, i, [&](uint32_t index, float percent) {
+            axis->taps[n++] = {index, percent};
+        });
+    }
+    axis->first[out] = n;
+    return true;
+}
+
+// GLU's rounding of a box average back to a byte: the 16-bit value is the
+// single-precision total plus a half, divided by the area in double
+// precision and truncated.
+inline uint8_t Narrow(float total, float area) {
+    const int value = int((double(total) + 0.5) / double(area));
+    return uint8_t(uint16_t(value) >> 8);
+}
+
+#ifdef KINDORA_BOX_SSE2
+// The pixel's components widened to GLU's 16-bit values, as floats; a
+// missing fourth component is 0.
+inline __m128 WidenedPixel(const uint8_t* p, int components) {
+    const uint32_t bits =
+        components == 4
+            ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
+            : uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    const __m128i zero = _mm_setzero_si128();
+    __m128i wide = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(bits)), zero);
+    wide = _mm_unpacklo_epi16(wide, zero);
+    return _mm_mul_ps(_mm_cvtepi32_ps(wide), _mm_set1_ps(float(kWiden)));
+}
+#endif
+
+// One output pixel of the general filter: every source pixel under the box,
+// rows outer and columns inner, each weighted by the product of its two
+// shares, summed in single precision in GLU's order. The four lanes of the
+// vector form are four independent single-precision sums, the same ones.
+void BoxPixel(const uint8_t* in, size_t rowBytes, int components, const Tap* yFirst,
+              const Tap* yEnd, const Tap* xFirst, const Tap* xEnd, uint8_t* out) {
+    float area = 0;
+#ifdef KINDORA_BOX_SSE2
+    __m128 totals = _mm_setzero_ps();
+    for (const Tap* y = yFirst; y < yEnd; ++y) {
+        const uint8_t* row = in + size_t(y->index) * rowBytes;
+        for (const Tap* x = xFirst; x < xEnd; ++x) {
+            const float percent = x->percent * y->percent;
+            area += percent;
+            const __m128 pixel = WidenedPixel(row + size_t(x->index) * components, components);
+            totals = _mm_add_ps(totals, _mm_mul_ps(pixel, _mm_set1_ps(percent)));
+        }
+    }
+    float sums[4];
+    _mm_storeu_ps(sums, totals);
+#else
+    float sums[4] = {0, 0, 0, 0};
+    for (const Tap* y = yFirst; y < yEnd; ++y) {
+        const uint8_t* row = in + size_t(y->index) * rowBytes;
+        for (const Tap* x = xFirst; x < xEnd; ++x) {
+            const float percent = x->percent * y->percent;
+            area += percent;
+            const uint8_t* pixel = row + size_t(x->index) * components;
+            for (int k = 0; k < components; ++k)
+                sums[k] += float(pixel[k] * kWiden) * percent;
+        }
+    }
+#endif
+    for (int k = 0; k < components; ++k)
+        out[k] = Narrow(sums[k], area);
+}
+
+bool GeneralBox(const uint8_t* in, uint32_t inWide, uint32_t inHigh, int components, uint8_t* out,
+                uint32_t outWide, uint32_t outHigh) {
+    Axis xs, ys;
+    if (!BuildAxis(inWide, outWide, &xs) || !BuildAxis(inHigh, outHigh, &ys)) return false;
+    const size_t rowBytes = size_t(inWide) * components;
+    for (uint32_t i = 0; i < outHigh; ++i) {
+        const Tap* yFirst = ys.taps + ys.first[i];
+        const Tap* yEnd = ys.taps + ys.first[i + 1];
+        uint8_t* target = out + size_t(i) * outWide * components;
+        for (uint32_t j = 0; j < outWide; ++j, target += components) {
+            BoxPixel(in, rowBytes, components, yFirst, yEnd, xs.taps + xs.first[j],
+                     xs.taps + xs.first[j + 1], target);
+        }
+    }
+    return true;
+}
+
+// The most source pixels a box may hold for integer sums: then every
+// single-precision partial sum of 16-bit values (at most 255 x 257 x 256 <
+// 2^24) is exact, so integer sums give GLU's totals.
+constexpr uint32_t kExactBoxPixels = 256;
+
+bool Halving(const BoxShrink& box) {
+    return box.kx == 2 && box.ky == 2;
+}
+
+// One output row from the column sums of its ky source rows. Halving: GLU
+// averages each 2 x 2 block of 16-bit values in integers, rounding half up,
+// instead of running its box. Otherwise every share is 1, the area is
+// N = kx x ky and the float totals are exact, so GLU's byte is
+// floor((257 S + 0.5) / N) >> 8 for the byte sum S, which is
+// floor((257 S + 0.5) / 256 N); no multiple of 256 N lies between 257 S and
+// 257 S + 0.5, so it is floor(257 S / 256 N).
+void NarrowSums(const BoxShrink& box, uint8_t* out) {
+    const uint32_t divisor = 256 * box.kx * box.ky;
+    const uint16_t* group = box.sums;
+    for (uint32_t j = 0; j < box.outWide; ++j) {
+        uint32_t sums[4] = {0, 0, 0, 0};
+        for (uint32_t t = 0; t < box.kx; ++t, group += box.components) {
+            for (int k = 0; k < box.components; ++k)
+                sums[k] += group[k];
+        }
+        for (int k = 0; k < box.components; ++k) {
+            *out++ = Halving(box) ? uint8_t((sums[k] * kWiden + 2) / 4 >> 8)
+                                  : uint8_t(kWiden * sums[k] / divisor);
+        }
+    }
+}
+
+// Boxes of more than kExactBoxPixels: the totals of each output pixel summed
+// in single precision in GLU's order, rows outer and columns inner (each
+// share is 1, so each term is the 16-bit value itself).
+void AddToTotals(BoxShrink* box, const uint8_t* row) {
+    float* totals = box->totals;
+    for (uint32_t j = 0; j < box->outWide; ++j, totals += box->components) {
+        for (uint32_t t = 0; t < box->kx; ++t, row += box->components) {
+            for (int k = 0; k < box->components; ++k)
+                totals[k] += float(row[k] * kWiden);
+        }
+    }
+}
+
+}  // namespace
+
+bool BeginBoxShrink(BoxShrink* box, uint32_t inWide, uint32_t inHigh, int components, uint8_t* out,
+                    uint32_t outWide, uint32_t outHigh) {
+    if (!out || (components != 3 && components != 4)) return false;
+    if (!outWide || !outHigh || inWide % outWide || inHigh % outHigh || !inWide || !inHigh) {
+        return false;
+    }
+    if (inWide > kBoxFilterMaxSide || inHigh > kBoxFilterMaxSide) return false;
+    *box = BoxShrink{};
+    box->components = components;
+    box->inWide = inWide;
+    box->outWide = outWide;
+    box->kx = inWide / outWide;
+    box->ky = inHigh / outHigh;
+    box->out = out;
+    if (box->kx * box->ky <= kExactBoxPixels) {
+        box->sums = new (std::nothrow) uint16_t[size_t(inWide) * components];
+    } else {
+        box->totals = new (std::nothrow) float[size_t(outWide) * components];
+    }
+    if (!box->sums && !box->totals) return false;
+    return true;
+}
+
+void AddBoxShrinkRow(BoxShrink* box, const uint8_t* row) {
+    const uint32_t band = box->rowsIn++ % box->ky;
+    if (box->totals) {
+        if (band == 0) memset(box->totals, 0, sizeof(float) * box->outWide * box->components);
+        AddToTotals(box, row);
+    } else {
+        const size_t values = size_t(box->inWide) * box->components;
+        uint16_t* sums = box->sums;
+        if (band == 0) {
+            for (size_t v = 0; v < values; ++v)
+                sums[v] = row[v];
+        } else {
+            for (size_t v = 0; v < values; ++v)
+                sums[v] = uint16_t(sums[v] + row[v]);
+        }
+    }
+    if (band + 1 < box->ky) return;
+    if (box->totals) {
+        const float area = float(box->kx * box->ky);
+        for (size_t v = 0; v < size_t(box->outWide) * box->components; ++v) {
+            box->out[v] = Narrow(box->totals[v], area);
+        }
+    } else {
+        NarrowSums(*box, box->out);
+    }
+    box->out += size_t(box->outWide) * box->components;
+}
+
+void EndBoxShrink(BoxShrink* box) {
+    delete[] box->sums;
+    delete[] box->totals;
+    *box = BoxShrink{};
+}
+
+bool BoxFilterScale(const uint8_t* in, uint32_t inWide, uint32_t inHigh, int components,
+                    uint8_t* out, uint32_t outWide, uint32_t outHigh) {
+    if (!in || !out || (components != 3 && components != 4)) return false;
+    if (!inWide || !inHigh || !outWide || !outHigh) return false;
+    if (inWide > kBoxFilterMaxSide || inHigh > kBoxFilterMaxSide || outWide > kBoxFilterMaxSide ||
+        outHigh > kBoxFilterMaxSide) {
+        return false;
+    }
+    BoxShrink box;
+    if (BeginBoxShrink(&box, inWide, inHigh, components, out, outWide, outHigh)) {
+        const size_t rowBytes = size_t(inWide) * components;
+        for (uint32_t r = 0; r < inHigh; ++r)
+            AddBoxShrinkRow(&box, in + r * rowBytes);
+        EndBoxShrink(&box);
+        return true;
+    }
+    return GeneralBox(in, inWide, inHigh, components, out, outWide, outHigh);
+}

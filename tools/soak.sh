@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=out/soak
 mkdir -p "$out"
-warmup=${SOAK_WARMUP:-3}    # seconds before the first sample that counts
+warmup=${SOAK_WARMUP:-10}   # seconds before the first sample that counts (start-up on a busy machine)
 interval=${SOAK_INTERVAL:-2}
 limit_kib=1024
 

@@ -829,6 +829,12 @@ TEST_F(FireTest, StepMatchesThePassesRunOneByOne) {
                     f.mesh[c][r].x = g.mesh[c][r].x = f.mesh[c][r].x + off;
                     f.mesh[c][r].y = g.mesh[c][r].y = f.mesh[c][r].y - off;
                 }
+                if (step == H / 2) {  // a new picture under the fire
+                    for (int i = 0; i < W * H * 4; ++i)
+                        f.desk[i] = g.desk[i] = uint8_t(rand() | 0x80);
+                    f.DeskChanged();
+                }
+                if (step == H) f.resetTimer = g.resetTimer = 0.01f;
                 srand(unsigned(step));
                 f.Burn(0.05);
                 srand(unsigned(step));
@@ -838,6 +844,12 @@ TEST_F(FireTest, StepMatchesThePassesRunOneByOne) {
                 ASSERT_EQ(0, memcmp(f.coolMap, g.coolMap, size_t(W) * H)) << res << " " << step;
                 ASSERT_EQ(0, memcmp(f.fireImage, g.fireImage, size_t(W) * H * 4)) << res;
                 ASSERT_EQ(0, memcmp(f.desk, g.desk, size_t(W) * H * 4)) << res << " " << step;
+                if (step % 50 != 7) continue;
+                // The texture holds the whole image, though only a part was sent.
+                std::vector<uint8_t> texels(size_t(W) * H * 4);
+                glBindTexture(GL_TEXTURE_2D, f.fireTexID);
+                glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+                ASSERT_EQ(0, memcmp(texels.data(), g.fireImage, texels.size())) << res << " " << step;
             }
         }
     }

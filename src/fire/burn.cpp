@@ -20,8 +20,8 @@ void FIRECLASS::Burn(double elapsed) {
         Relax();
     }
     warpPhase = 1 - warpPhase;
-    BuildFireImage();
-    UploadFireImage();
+    BuildChangedImage();
+    UploadPaintedImage();
     RemoveDeadHotzones();
     AdvanceHotzones(elapsed);
     StartSpark();

@@ -40,7 +40,12 @@ FIRECLASS::FIRECLASS()
       BURNDELAY(0),
       packedPalette(),
       coldHeat(0),
-      coolMem(nullptr) {}
+      coolMem(nullptr),
+      coldRuns(nullptr),
+      paintedLeft(0),
+      paintedRight(-1),
+      paintedTop(0),
+      paintedBottom(-1) {}
 
 FIRECLASS::~FIRECLASS() {
     Cleanup();
@@ -75,7 +80,8 @@ void FIRECLASS::Setup(SETTINGS settings) {
     coolMem = new (std::nothrow) uint8_t[2 * W * H];
     fireImage = new (std::nothrow) uint8_t[W * H * 4]();
     deskMem = new (std::nothrow) uint8_t[(4 * H + 16) * W]();
-    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem) {
+    coldRuns = new (std::nothrow) uint8_t[W * H / kImageRun]();
+    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem || !coldRuns) {
         // Without its planes the fire stays empty; Burn then does nothing.
         Cleanup();
         width = height = 0;
@@ -183,7 +189,8 @@ void FIRECLASS::Cleanup() {
     delete[] coolMem;
     delete[] fireImage;
     delete[] deskMem;
-    heatMem = nextMem = coolMem = coolMap = fireImage = deskMem = nullptr;
+    delete[] coldRuns;
+    heatMem = nextMem = coolMem = coolMap = fireImage = deskMem = coldRuns = nullptr;
     // The name is forgotten once deleted, so that a second clean-up cannot
     // delete a texture that has since been given the same name.
     if (fireTexID) glDeleteTextures(1, &fireTexID);
@@ -195,6 +202,7 @@ void FIRECLASS::ClearDesktopAlpha() {
     const size_t cells = size_t(width) * size_t(height);
     for (size_t i = 0; i < cells; ++i)
         desk[4 * i + 3] = 0;
+    DeskChanged();
 }
 
 void FIRECLASS::ResetDesktop() {

@@ -10,6 +10,7 @@ constexpr int kMaxSparks = 64;
 constexpr int kZoneColumns = 513;  // enough for the widest grid, plus one
 constexpr int kMeshColumns = 11;
 constexpr int kMeshRows = 13;
+constexpr int kImageRun = 16;  // cells of the fire image that are painted or kept together
 
 // One flame front: a flame per grid column, burning between left and right.
 struct HOTZONE {
@@ -46,6 +47,8 @@ class FIRECLASS {
     void Setup(SETTINGS settings);
     void Cleanup();
     void ResetDesktop();
+    // The desk plane was written from outside the step.
+    void DeskChanged();
     void Burn(double elapsed);
 
     void AddHotzone();
@@ -89,6 +92,12 @@ class FIRECLASS {
     // Storage of the cooling map: 2 * W * H bytes, in which coolMap moves
     // down one row per scroll instead of the plane moving up.
     uint8_t* coolMem;
+    // One byte per run of the fire image: 1 while the run holds the picture's
+    // part alone, for the picture as it stands.
+    uint8_t* coldRuns;
+    // The cells that the last image build painted: columns paintedLeft to
+    // paintedRight of rows paintedTop to paintedBottom; none if left > right.
+    int32_t paintedLeft, paintedRight, paintedTop, paintedBottom;
 
     // The steps of Burn, in the order it runs them.
     void AdvanceSpawnTimer(double elapsed);
@@ -96,9 +105,12 @@ class FIRECLASS {
     void ScrollCoolMap();
     void PropagateHeat();
     void BuildFireImage();
+    // BuildFireImage, painting only the runs that may have changed.
+    void BuildChangedImage();
     // PropagateHeat and the copy of nextHeat into heat, in one pass.
     void PropagateAndCopy();
     void UploadFireImage();
+    void UploadPaintedImage();
     void RemoveDeadHotzones();
     void AdvanceHotzones(double elapsed);
     void StartSpark();
@@ -112,7 +124,7 @@ class FIRECLASS {
     void CreateFireTexture();
     void WarpBlockRows(int bx, int by, int rows);
     void PropagateRow(int y, bool copyToHeat);
-    void BuildImageRow(int y);
+    void BuildImageRow(int y, bool keepColdRuns);
     void AdvanceHotzone(HOTZONE* zone, double elapsed);
     void Scorch(int x, int c0);
     bool SparkAlive(const SPARK& spark) const;

@@ -126,6 +126,7 @@ void FIRECLASS::Scorch(int x, int c0) {
     const uint8_t* from = desk + (ptrdiff_t(source) * W + x + r1 % 3 - 1) * 4;
     for (int i = 0; i < 3; ++i)
         to[i] = uint8_t(from[i] * 0.95);
+    coldRuns[ptrdiff_t(H - 1 - target) * (W / kImageRun) + x / kImageRun] = 0;
     switch (BURNSTYLE) {
         case 1:
             to[3] = 255;

@@ -42,15 +42,19 @@ struct PaintSetup {
     __m128i coldTop;          // the highest of them
 };
 
-// Sixteen cells of the fire image from their heats (`heats` holds the same
-// bytes as k[0..15]) and desktop cells d, stored at out. Where none of the
-// sixteen has a flame, only the picture's part is formed.
-inline void Paint16(const PaintSetup& s, __m128i heats, const uint8_t* k, const uint8_t* d,
+// Whether none of sixteen heats has a flame.
+inline bool Cold16(const PaintSetup& s, __m128i heats) {
+    return s.anyCold && _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(heats, s.coldTop),
+                                                         _mm_setzero_si128())) == 0xFFFF;
+}
+
+// Sixteen cells of the fire image from their heats k[0..15] and desktop
+// cells d, stored at out. Where none of the sixteen has a flame (`cold`),
+// only the picture's part is formed.
+inline void Paint16(const PaintSetup& s, bool cold, const uint8_t* k, const uint8_t* d,
                     uint8_t* out) {
     const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
     const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
-    const bool cold = s.anyCold && _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(heats, s.coldTop),
-                                                                    _mm_setzero_si128())) == 0xFFFF;
     for (int q = 0; q < 16; q += 4) {
         const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * q));
         __m128i under = _mm_and_si128(cells, alphaMask);

@@ -264,29 +264,85 @@ void FIRECLASS::TextureWarp() {
 // four cells at a time, in row order.
 void FIRECLASS::BuildFireImage() {
     for (int y = 0; y < height; ++y)
-        BuildImageRow(y);
+        BuildImageRow(y, false);
+    paintedLeft = paintedTop = 0;
+    paintedRight = width - 1;
+    paintedBottom = height - 1;
 }
 
-void FIRECLASS::BuildImageRow(int y) {
+// The image build of the step. Most of a fire's plane is cold, and most of
+// the picture does not change from one step to the next: a run of sixteen
+// cells that was cold when last painted, over a picture that has not changed
+// since, and is cold still, already holds its bytes and is left as it is.
+// The rectangle of the runs painted is kept for the upload.
+void FIRECLASS::BuildChangedImage() {
+    paintedLeft = width;
+    paintedTop = height;
+    paintedRight = paintedBottom = -1;
+    for (int y = 0; y < height; ++y)
+        BuildImageRow(y, true);
+}
+
+void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     const int W = width, H = height;
     const uint8_t* k = nextHeat + size_t(y) * W;
     const uint8_t* d = desk + size_t(H - 1 - y) * W * 4;
     uint8_t* out = fireImage + size_t(y) * W * 4;
-#if !KINDORA_SSE2
-    const bool charred = BURNSTYLE == 0;
-    for (int x = 0; x < W; ++x) {
-        FireCell(packedPalette[k[x]], d + 4 * x, charred, out + 4 * x);
-    }
-#else
+    uint8_t* runs = coldRuns + size_t(y) * size_t(W / kImageRun);
+    int first = W, last = -1;
+#if KINDORA_SSE2
     const PaintSetup paint = PaintFor(*this);
-    for (int x = 0; x < W; x += 16) {
-        const __m128i heats = _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x));
-        Paint16(paint, heats, k + x, d + 4 * x, out + 4 * x);
-    }
+#else
+    const bool charred = BURNSTYLE == 0;
 #endif
+    for (int x = 0; x < W; x += kImageRun) {
+#if KINDORA_SSE2
+        const bool cold = Cold16(paint, _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x)));
+#else
+        bool cold = true;
+        for (int i = x; i < x + kImageRun; ++i)
+            cold = cold && k[i] < coldHeat;
+#endif
+        if (cold && keepColdRuns && runs[x / kImageRun]) continue;
+#if KINDORA_SSE2
+        Paint16(paint, cold, k + x, d + 4 * x, out + 4 * x);
+#else
+        for (int i = x; i < x + kImageRun; ++i)
+            FireCell(packedPalette[k[i]], d + 4 * i, charred, out + 4 * i);
+#endif
+        runs[x / kImageRun] = cold;
+        first = std::min(first, x);
+        last = x + kImageRun - 1;
+    }
+    if (last < 0) return;
+    paintedLeft = std::min(paintedLeft, first);
+    paintedRight = std::max(paintedRight, last);
+    paintedTop = std::min(paintedTop, y);
+    paintedBottom = y;
 }
 
+// Every run of the image is painted at the next step, as after a change of
+// the picture under the fire.
+void FIRECLASS::DeskChanged() {
+    if (coldRuns) memset(coldRuns, 0, size_t(width) * size_t(height) / kImageRun);
+}
+
+// The whole image goes up as it stands. Whoever wrote it may have changed
+// any cell, so the next step paints every one again.
 void FIRECLASS::UploadFireImage() {
     glBindTexture(GL_TEXTURE_2D, fireTexID);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, fireImage);
+    DeskChanged();
+}
+
+// The rectangle that the last image build painted; the rest of the texture
+// already holds the image.
+void FIRECLASS::UploadPaintedImage() {
+    if (paintedRight < paintedLeft || paintedBottom < paintedTop) return;
+    glBindTexture(GL_TEXTURE_2D, fireTexID);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, width);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, paintedLeft, paintedTop, paintedRight - paintedLeft + 1,
+                    paintedBottom - paintedTop + 1, GL_RGBA, GL_UNSIGNED_BYTE,
+                    fireImage + (size_t(paintedTop) * size_t(width) + size_t(paintedLeft)) * 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
 }

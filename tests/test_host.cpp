@@ -151,6 +151,18 @@ TEST_F(HostFixture, ScreenAsBackgroundIsCapturedAtCreationAndBurnt) {
     EXPECT_LT(p[2], 80);
 }
 
+// On a surface that keeps its pixels, a frame that changed in parts ends by
+// naming those parts, so that a host can show only them.
+TEST_F(HostFixture, FramesThatChangedInPartsEndByNamingThem) {
+    ASSERT_TRUE(Create(Settings(0)));
+    Start();
+    for (int i = 1; i <= 600; ++i)
+        TickAt(1000.0 + i / 60.0);
+    EXPECT_GT(host.changedFlushes, 100) << host.flushes;
+    EXPECT_LT(host.changedFlushes, host.flushes);  // the first frame at least is whole
+    EXPECT_LT(host.changedPixels, int64_t(host.changedFlushes) * kW * kH * 6 / 10);
+}
+
 TEST_F(HostFixture, BlackCaptureFallsBackToTheDesktopPictureInMemoryOnly) {
     host.captures[0] = SolidCapture(1024, 768, 0, 0, 0);
     host.captures[0].rgba[3] = 255;  // alpha does not count as colour
@@ -631,6 +643,60 @@ TEST_F(X11Fixture, ScreenshotPropertyWinsAndARootSizedOneIsCropped) {
     EXPECT_FALSE(platform.ReadScreen(platform.context, 1, &rgba, &w, &h));
     XFreePixmap(display, monitorShot);
     DestroyViewHost(&host);
+}
+
+// A double buffer that can be copied from keeps every pixel drawn: a frame
+// that changed in one rectangle shows that rectangle alone, and once the
+// window was covered it shows all of the frame again.
+TEST_F(X11Fixture, ACopiedBackBufferShowsTheChangedRectanglesThenAllOnceCovered) {
+    const int w = 200, h = 120;
+    const Window window = Child(300, 200, w, h);
+    XMapWindow(display, window);
+    XSync(display, False);
+    X11VIEWHOST host;
+    std::string error;
+    ASSERT_TRUE(CreateViewHost(&session, window, &host, &error)) << error;
+    if (!host.doubleBuffered || !host.copySubBuffer) {
+        DestroyViewHost(&host);
+        GTEST_SKIP() << "the default visual is single-buffered or cannot be copied from";
+    }
+    HOSTPLATFORM platform = X11HostPlatform(&host);
+    ASSERT_TRUE(platform.MakeCurrent(platform.context));
+    EXPECT_TRUE(platform.KeepsPixels(platform.context));
+    auto clear = [](float r, float g, float b) {
+        glClearColor(r, g, b, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    };
+    auto shown = [&](int x, int yUp) {
+        glFinish();
+        XSync(display, False);
+        XImage* image = XGetImage(display, window, x, h - 1 - yUp, 1, 1, AllPlanes, ZPixmap);
+        const unsigned long pixel = image ? XGetPixel(image, 0, 0) & 0xffffff : 1;
+        if (image) XDestroyImage(image);
+        return pixel;
+    };
+    glViewport(0, 0, w, h);
+    clear(1, 0, 0);
+    platform.Flush(platform.context);
+    EXPECT_EQ(shown(5, 5), 0xff0000u);
+
+    clear(0, 0, 1);  // the whole back buffer, of which one rectangle is shown
+    PIXELRECT changed;
+    changed.x0 = 10, changed.y0 = 20, changed.x1 = 60, changed.y1 = 50;
+    platform.FlushChanged(platform.context, &changed, 1);
+    EXPECT_EQ(shown(10, 20), 0x0000ffu);
+    EXPECT_EQ(shown(59, 49), 0x0000ffu);
+    EXPECT_EQ(shown(60, 49), 0xff0000u);
+    EXPECT_EQ(shown(59, 50), 0xff0000u);
+    EXPECT_EQ(shown(150, 100), 0xff0000u);
+    EXPECT_TRUE(platform.KeepsPixels(platform.context));  // nothing was swapped away
+
+    host.exposed = true;  // as an Expose event sets it
+    platform.FlushChanged(platform.context, &changed, 1);
+    EXPECT_EQ(shown(150, 100), 0x0000ffu);
+    EXPECT_EQ(shown(0, h - 1), 0x0000ffu);
+    DestroyViewHost(&host);
+    XDestroyWindow(display, window);
 }
 
 TEST(X11Convert, SixteenBitPixelsWidenThroughTheMasks) {

@@ -9,7 +9,9 @@
 # The first 3 seconds of each run (start-up, the capture) are not counted.
 # Stock hacks refuse to run as root, so as root both hacks run as the user
 # $CPU_USE_USER (kuser, or nobody where there is no kuser) with a home of
-# their own. The kindora measured is $KINDORA (build/apps/kindora).
+# their own. The kindora measured is $KINDORA (build/apps/kindora); it runs
+# twice, the second time with KINDORA_SWAP_BUFFERS=1 (every frame drawn
+# whole and swapped, as on a double buffer that cannot be copied from).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-15}
@@ -74,5 +76,7 @@ measure() {
 echo "CPU seconds per second over $seconds s on a 1920x1080 Xvfb window ($(nproc) cores)"
 for _ in $(seq "$rounds"); do
     measure kindora "$kindora" --window-id "$wid"
+    # The same with every frame drawn whole and swapped, for comparison.
+    measure kindora-swap env KINDORA_SWAP_BUFFERS=1 "$kindora" --window-id "$wid"
     measure glslideshow "$slideshow" -window-id "$wid"
 done

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "damage.h"
 #include "preferences.h"
 
 // A rectangle in the platform's screen coordinates, in pixels.
@@ -39,6 +40,10 @@ struct HOSTPLATFORM {
     // Ends a frame so that it shows (a flush, or a swap where the surface
     // has a back buffer).
     void (*Flush)(void* context) = nullptr;
+    // Ends a frame that changed only inside these rectangles (pixels, y up
+    // from the bottom), so that only they need be shown again. May be null:
+    // Flush then ends every frame.
+    void (*FlushChanged)(void* context, const PIXELRECT* rects, int32_t count) = nullptr;
     // Asked before each frame: true when the surface still holds the frame
     // drawn last (a single buffer nothing has covered, or a swap that keeps
     // the back buffer), so that only what changed need be drawn again. May

@@ -127,7 +127,11 @@ void KindoraView::animateOneFrame() {
             ssMain->keepsPixels = platform.KeepsPixels && platform.KeepsPixels(platform.context);
             ssMain->Draw();
         }
-        platform.Flush(platform.context);
+        if (ssMain && !ssMain->damage.whole && platform.FlushChanged) {
+            platform.FlushChanged(platform.context, ssMain->damage.rects, ssMain->damage.count);
+        } else {
+            platform.Flush(platform.context);
+        }
     }
 }
 

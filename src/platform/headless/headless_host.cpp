@@ -31,6 +31,14 @@ void Flush(void* context) {
     ++Host(context)->flushes;
 }
 
+void FlushChanged(void* context, const PIXELRECT* rects, int32_t count) {
+    Flush(context);
+    HEADLESSHOST* host = Host(context);
+    ++host->changedFlushes;
+    for (int32_t i = 0; i < count; ++i)
+        host->changedPixels += int64_t(rects[i].x1 - rects[i].x0) * (rects[i].y1 - rects[i].y0);
+}
+
 int Screens(void* context, HOSTSCREEN* out, int max) {
     const std::vector<HOSTSCREEN>& screens = Host(context)->screens;
     int count = 0;
@@ -102,6 +110,7 @@ HOSTPLATFORM HeadlessHostPlatform(HEADLESSHOST* host) {
     p.Now = Now;
     p.MakeCurrent = MakeCurrent;
     p.Flush = Flush;
+    p.FlushChanged = FlushChanged;
     p.KeepsPixels = KeepsPixels;
     p.Screens = Screens;
     p.MainScreen = MainScreen;

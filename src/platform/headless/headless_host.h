@@ -33,7 +33,9 @@ struct HEADLESSHOST {
     bool storeOpens = true;
 
     // What the view asked for.
-    int flushes = 0;
+    int flushes = 0;         // every frame ended, whole or not
+    int changedFlushes = 0;  // of them, those that named the rectangles that changed
+    int64_t changedPixels = 0;
     int screenReads = 0;
     std::vector<int32_t> screensRead;
     int resourceLookups = 0;

@@ -39,20 +39,45 @@ bool MakeCurrent(void* context) {
            glXMakeCurrent(host->session->display, host->window, host->context) == True;
 }
 
+void CopyWholeFrame(X11VIEWHOST* host) {
+    host->exposed = false;
+    host->copySubBuffer(host->session->display, host->window, 0, 0, host->width, host->height);
+}
+
 void Flush(void* context) {
     X11VIEWHOST* host = Host(context);
-    if (host->doubleBuffered) {
+    if (host->copySubBuffer) {
+        CopyWholeFrame(host);
+    } else if (host->doubleBuffered) {
         glXSwapBuffers(host->session->display, host->window);
     } else {
         glFlush();
     }
 }
 
+// Only a back buffer that is copied from shows part of a frame; the window
+// shows all of it again once something covered it.
+void FlushChanged(void* context, const PIXELRECT* rects, int32_t count) {
+    X11VIEWHOST* host = Host(context);
+    if (!host->copySubBuffer || host->exposed) {
+        Flush(context);
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const PIXELRECT& r = rects[i];
+        if (RectIsEmpty(r)) continue;
+        host->copySubBuffer(host->session->display, host->window, r.x0, r.y0, r.x1 - r.x0,
+                            r.y1 - r.y0);
+    }
+}
+
 // A single buffer keeps the frame unless the window was covered (its
-// Expose events set `exposed`); a back buffer keeps it when it is the one
-// drawn last, which only the buffer's age tells.
+// Expose events set `exposed`); so does a back buffer that is only copied
+// from. A swapped back buffer keeps it when it is the one drawn last, which
+// only the buffer's age tells.
 bool KeepsPixels(void* context) {
     X11VIEWHOST* host = Host(context);
+    if (host->copySubBuffer) return true;
     const bool exposed = host->exposed;
     host->exposed = false;
     if (!host->doubleBuffered) return !exposed;
@@ -224,6 +249,11 @@ bool CreateViewHost(X11SESSION* session, Window window, X11VIEWHOST* host, std::
     host->doubleBuffered = doubleBuffer != 0;
     const char* extensions = glXQueryExtensionsString(display, DefaultScreen(display));
     host->bufferAge = extensions && HasExtension(extensions, "GLX_EXT_buffer_age");
+    if (host->doubleBuffered && !host->bufferAge && extensions &&
+        HasExtension(extensions, "GLX_MESA_copy_sub_buffer") && !getenv("KINDORA_SWAP_BUFFERS")) {
+        host->copySubBuffer = reinterpret_cast<PFNGLXCOPYSUBBUFFERMESAPROC>(
+            glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
+    }
     return UpdateWindowPlace(host);
 }
 
@@ -254,6 +284,7 @@ HOSTPLATFORM X11HostPlatform(X11VIEWHOST* host) {
     p.Now = Now;
     p.MakeCurrent = MakeCurrent;
     p.Flush = Flush;
+    p.FlushChanged = FlushChanged;
     p.KeepsPixels = KeepsPixels;
     p.Screens = Screens;
     p.MainScreen = MainScreen;

@@ -30,8 +30,11 @@ struct X11VIEWHOST {
     X11SESSION* session = nullptr;
     Window window = None;
     GLXContext context = nullptr;
-    bool doubleBuffered = false;              // a frame then ends with a swap, not a flush
-    bool bufferAge = false;                   // GLX_EXT_buffer_age tells what a back buffer holds
+    bool doubleBuffered = false;  // a frame then ends with a swap, not a flush
+    bool bufferAge = false;       // GLX_EXT_buffer_age tells what a back buffer holds
+    // GLX_MESA_copy_sub_buffer: a double buffer is then never swapped; a
+    // frame is copied from the back buffer, which keeps every pixel drawn.
+    PFNGLXCOPYSUBBUFFERMESAPROC copySubBuffer = nullptr;
     bool exposed = false;                     // part of the window was covered since the last frame
     int x = 0, y = 0, width = 0, height = 0;  // the window on the root
 };

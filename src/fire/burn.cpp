@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,7 +13,9 @@ void FIRECLASS::Burn(double elapsed) {
     ScrollCoolMap();
     if (warpPhase == 1) {
         PropagateHeat();
+        spansValid = true;
         WarpVisibleRows();
+        spansValid = false;
     } else {
         // The relaxation moves only the mesh, so the copy of the new heat
         // into heat can ride along with the propagation.
@@ -91,19 +94,28 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
     const uint8_t* cool = coolMap + start;
     uint8_t* dst = nextHeat + start - W;
     uint8_t* copy = heat + start - W;
-    int i = 0;
+    int i = 0, left = W, right = -1;
 #if KINDORA_SSE2
     // Cell j reads the cell above it only for itself, before its result is
     // stored there.
+    const __m128i zero = _mm_setzero_si128();
     for (; i + 16 <= W; i += 16) {
         const __m128i v = Rise16(src + i, cool + i, W);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
         if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) == 0xFFFF) continue;
+        left = std::min(left, i);
+        right = i + 15;
     }
 #endif
     for (; i < W; ++i) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
         dst[i] = uint8_t(v > 0 ? v : 0);
         if (copyToHeat) copy[i] = dst[i];
+        if (v <= 0) continue;
+        left = std::min(left, i);
+        right = i;
     }
+    hotLeft[y] = int16_t(left);
+    hotRight[y] = int16_t(right);
 }

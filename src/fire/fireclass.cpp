@@ -45,7 +45,10 @@ FIRECLASS::FIRECLASS()
       paintedLeft(0),
       paintedRight(-1),
       paintedTop(0),
-      paintedBottom(-1) {}
+      paintedBottom(-1),
+      hotLeft(),
+      hotRight(),
+      spansValid(false) {}
 
 FIRECLASS::~FIRECLASS() {
     Cleanup();

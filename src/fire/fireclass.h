@@ -11,6 +11,7 @@ constexpr int kZoneColumns = 513;  // enough for the widest grid, plus one
 constexpr int kMeshColumns = 11;
 constexpr int kMeshRows = 13;
 constexpr int kImageRun = 16;  // cells of the fire image that are painted or kept together
+constexpr int kMaxGridSide = 512;
 
 // One flame front: a flame per grid column, burning between left and right.
 struct HOTZONE {
@@ -98,6 +99,12 @@ class FIRECLASS {
     // The cells that the last image build painted: columns paintedLeft to
     // paintedRight of rows paintedTop to paintedBottom; none if left > right.
     int32_t paintedLeft, paintedRight, paintedTop, paintedBottom;
+    // Where the last propagation left heat: nextHeat row y is zero outside
+    // columns hotLeft[y + 1] to hotRight[y + 1] (none if left > right), for
+    // the rows -1 to H - 2 that it writes. Only valid while `spansValid`:
+    // from the propagation to the end of the step that made them.
+    int16_t hotLeft[kMaxGridSide], hotRight[kMaxGridSide];
+    bool spansValid;
 
     // The steps of Burn, in the order it runs them.
     void AdvanceSpawnTimer(double elapsed);
@@ -124,6 +131,8 @@ class FIRECLASS {
     void CreateFireTexture();
     void WarpBlockRows(int bx, int by, int rows);
     void PropagateRow(int y, bool copyToHeat);
+    bool NextHeatZero(int left, int right, int top, int bottom) const;
+    bool ZeroAround(float x0, float x1, float y0, float y1) const;
     void BuildImageRow(int y, bool keepColdRuns);
     void AdvanceHotzone(HOTZONE* zone, double elapsed);
     void Scorch(int x, int c0);

@@ -53,31 +53,6 @@ inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
 }
 #endif
 
-// Whether nextHeat is all zero around the float box [x0, x1] x [y0, y1],
-// widened by two cells (far more than the rounding of the warp's sums) and
-// held to the plane and its margin rows.
-bool ZeroBox(const uint8_t* plane, int W, float x0, float x1, float y0, float y1, int lastRow) {
-    const int left = std::max(0, int(std::floor(x0)) - 2);
-    const int right = std::min(W - 1, int(std::floor(x1)) + 2);
-    const int top = std::max(-2, int(std::floor(y0)) - 2);
-    const int bottom = std::min(lastRow, int(std::floor(y1)) + 2);
-    for (int y = top; y <= bottom; ++y) {
-        const uint8_t* row = plane + ptrdiff_t(y) * W;
-        int x = left;
-#if KINDORA_SSE2
-        __m128i any = _mm_setzero_si128();
-        for (; x + 16 <= right + 1; x += 16)
-            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
-#endif
-        uint8_t rest = 0;
-        for (; x <= right; ++x)
-            rest |= row[x];
-        if (rest) return false;
-    }
-    return true;
-}
-
 #if KINDORA_SSE2
 PaintSetup PaintFor(const FIRECLASS& f) {
     const bool anyCold = f.coldHeat > 0;
@@ -97,6 +72,43 @@ inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t*
 }
 
 }  // namespace
+
+// Whether nextHeat is all zero in columns left to right of rows top to
+// bottom (the plane and its margin rows). The rows that the propagation of
+// this step wrote are told by their spans; the others are read.
+bool FIRECLASS::NextHeatZero(int left, int right, int top, int bottom) const {
+    const int W = width;
+    for (int y = top; y <= bottom; ++y) {
+        if (spansValid && y >= -1 && y <= height - 2) {
+            if (hotLeft[y + 1] <= right && hotRight[y + 1] >= left) return false;
+            continue;
+        }
+        const uint8_t* row = nextHeat + ptrdiff_t(y) * W;
+        int x = left;
+#if KINDORA_SSE2
+        __m128i any = _mm_setzero_si128();
+        for (; x + 16 <= right + 1; x += 16)
+            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
+#endif
+        uint8_t rest = 0;
+        for (; x <= right; ++x)
+            rest |= row[x];
+        if (rest) return false;
+    }
+    return true;
+}
+
+// Whether nextHeat is all zero around the float box [x0, x1] x [y0, y1],
+// widened by two cells (far more than the rounding of the warp's sums) and
+// held to the plane and its margin rows.
+bool FIRECLASS::ZeroAround(float x0, float x1, float y0, float y1) const {
+    const int lastRow = height + 2 * blockSize - 3;
+    return NextHeatZero(std::max(0, int(std::floor(x0)) - 2),
+                        std::min(width - 1, int(std::floor(x1)) + 2),
+                        std::max(-2, int(std::floor(y0)) - 2),
+                        std::min(lastRow, int(std::floor(y1)) + 2));
+}
 
 // Fills block (bx, by) of `heat` from the quadrilateral that its four mesh
 // corners span in `nextHeat`: corners interpolated bilinearly, cells sampled
@@ -159,7 +171,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
 #endif
     if (inside) {
-        if (ZeroBox(src, W, minX, maxX, minY, maxY, lastRow)) {
+        if (ZeroAround(minX, maxX, minY, maxY)) {
             for (; row < rows; ++row)
                 memset(dst + row * W, 0, size_t(B));
             return;
@@ -174,7 +186,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                 y0 = std::min(y0, std::min(startY[r], ey));
                 y1 = std::max(y1, std::max(startY[r], ey));
             }
-            if (ZeroBox(src, W, x0, x1, y0, y1, lastRow)) {
+            if (ZeroAround(x0, x1, y0, y1)) {
                 for (int r = 0; r < 4; ++r)
                     memset(dst + r * W, 0, size_t(B));
                 continue;

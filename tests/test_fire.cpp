@@ -259,13 +259,17 @@ TEST_F(FireTest, HeatRisesOneRowAsTheNeighbourAverage) {
     EXPECT_EQ(f.nextHeat[W * (f.height - 1)], 77);  // the last row is never written
 }
 
+// Random heats, and heats at both ends of the byte (the largest and smallest
+// sums, every low bit) over no cooling and random cooling.
 TEST_F(FireTest, HeatPropagationMatchesTheFlatRuleEverywhere) {
-    for (int res = 0; res < 3; ++res) {
-        FIRECLASS& f = Make(res);
+    for (int res = 0; res < 6; ++res) {
+        FIRECLASS& f = Make(res % 3);
         const int W = f.width, H = f.height;
         const size_t rows = size_t(H + 2 * f.blockSize);
+        const bool extremes = res >= 3;
         for (size_t i = 0; i < rows * W; ++i)
-            f.heatMem[i] = uint8_t(rand());
+            f.heatMem[i] = uint8_t(!extremes ? rand() : rand() % 2 ? 255 - rand() % 4 : rand() % 4);
+        if (extremes) memset(f.coolMap, 0, size_t(W) * (H / 2));
         std::vector<uint8_t> expected(size_t(W) * H);
         for (int i = 0; i < W * H; ++i) {
             const uint8_t* h = f.heat;

@@ -13,6 +13,12 @@
 // Sixteen cells of the heat rule: the average of the four neighbours less the
 // cooling, held at 0 from below. A neighbourhood without heat gives 0 whatever
 // the cooling, which most of a fire's plane is.
+//
+// The sum of four bytes needs ten bits, but its quarter, rounded down, can be
+// formed in bytes: with x and y the halves (rounded down) of l + r and d + u,
+// the quarter is (x + y + c) / 2 rounded down, where c is 1 when both pairs
+// had odd sums. _mm_avg_epu8 rounds up, so each halving takes back the bit
+// that rounding added.
 inline __m128i Rise16(const uint8_t* src, const uint8_t* cool, int W) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src - 1));
@@ -22,16 +28,15 @@ inline __m128i Rise16(const uint8_t* src, const uint8_t* cool, int W) {
     const __m128i any = _mm_or_si128(_mm_or_si128(l, r), _mm_or_si128(d, u));
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)) == 0xFFFF) return zero;
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cool));
-    __m128i lo =
-        _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(l, zero), _mm_unpacklo_epi8(r, zero)),
-                      _mm_add_epi16(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(u, zero)));
-    __m128i hi =
-        _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(l, zero), _mm_unpackhi_epi8(r, zero)),
-                      _mm_add_epi16(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(u, zero)));
-    lo = _mm_sub_epi16(_mm_srli_epi16(lo, 2), _mm_unpacklo_epi8(c, zero));
-    hi = _mm_sub_epi16(_mm_srli_epi16(hi, 2), _mm_unpackhi_epi8(c, zero));
-    // Saturating pack: negative values become 0.
-    return _mm_packus_epi16(lo, hi);
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i lr = _mm_xor_si128(l, r), du = _mm_xor_si128(d, u);
+    const __m128i x = _mm_sub_epi8(_mm_avg_epu8(l, r), _mm_and_si128(lr, one));
+    const __m128i y = _mm_sub_epi8(_mm_avg_epu8(d, u), _mm_and_si128(du, one));
+    const __m128i bothOdd = _mm_and_si128(_mm_and_si128(lr, du), one);
+    const __m128i oddXY = _mm_and_si128(_mm_xor_si128(x, y), one);
+    const __m128i quarter = _mm_sub_epi8(_mm_avg_epu8(x, y), _mm_andnot_si128(bothOdd, oddXY));
+    // Saturating subtraction: a cooling above the average gives 0.
+    return _mm_subs_epu8(quarter, c);
 }
 
 // What the image build needs of the fire, fixed for a whole pass.

@@ -104,10 +104,9 @@ bool FIRECLASS::NextHeatZero(int left, int right, int top, int bottom) const {
 // held to the plane and its margin rows.
 bool FIRECLASS::ZeroAround(float x0, float x1, float y0, float y1) const {
     const int lastRow = height + 2 * blockSize - 3;
-    return NextHeatZero(std::max(0, int(std::floor(x0)) - 2),
-                        std::min(width - 1, int(std::floor(x1)) + 2),
-                        std::max(-2, int(std::floor(y0)) - 2),
-                        std::min(lastRow, int(std::floor(y1)) + 2));
+    return NextHeatZero(
+        std::max(0, int(std::floor(x0)) - 2), std::min(width - 1, int(std::floor(x1)) + 2),
+        std::max(-2, int(std::floor(y0)) - 2), std::min(lastRow, int(std::floor(y1)) + 2));
 }
 
 // Fills block (bx, by) of `heat` from the quadrilateral that its four mesh

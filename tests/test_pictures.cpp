@@ -978,6 +978,29 @@ TEST_F(Loader, NearestNeighbourRepeatsOrSkipsSourcePixels) {
     EXPECT_EQ(wrong, 0);
 }
 
+// Three-byte pixels in rows without padding, the buffer ending at the last
+// pixel: every texel, the last column's too, is its pixel with an opaque alpha.
+TEST_F(Loader, ThreeBytePixelsToTheLastAreCopiedWithAnOpaqueAlpha) {
+    REQUIRE_GL();
+    const uint32_t w = 5, h = 3;
+    const Bytes small = Noise(w, h, 3, 7);
+    ASSERT_EQ(small.size(), size_t(w) * h * 3);
+    UseFake(w, h, 24, small);
+    ASSERT_TRUE(loadPicFile("fake", &texture, 0, &copy, 1));
+    const TexImage image = ReadTexture(texture.texID);
+    ASSERT_EQ(image.rgba.size(), size_t(512) * 512 * 4);
+    int wrong = 0;
+    for (int y = 0; y < 512; ++y) {
+        const uint32_t row = std::min(h - 1, uint32_t(float(511 - y) * (float(h) / 512.0f)));
+        for (int x = 0; x < 512; ++x) {
+            const uint32_t column = std::min(w - 1, uint32_t(float(x) * (float(w) / 512.0f)));
+            const uint8_t* texel = &image.rgba[(size_t(y) * 512 + x) * 4];
+            wrong += memcmp(texel, &small[(size_t(row) * w + column) * 3], 3) != 0 || texel[3] != 255;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 // The padding at the end of each decoded row is never read into the texture.
 TEST_F(Loader, RowPaddingIsSkipped) {
     REQUIRE_GL();

@@ -5,10 +5,7 @@
 #include <cstring>
 #include <new>
 
-#if defined(__SSE2__) && !defined(KINDORA_SCALAR)
-#include <emmintrin.h>
-#define KINDORA_BOX_SSE2 1
-#endif
+#include "vector_path.h"
 
 namespace {
 
@@ -88,7 +85,7 @@ inline uint8_t Narrow(float total, float area) {
     return uint8_t(uint16_t(value) >> 8);
 }
 
-#ifdef KINDORA_BOX_SSE2
+#if KINDORA_SSE2
 // The pixel's components widened to GLU's 16-bit values, as floats; a
 // missing fourth component is 0.
 inline __m128 WidenedPixel(const uint8_t* p, int components) {
@@ -110,7 +107,7 @@ inline __m128 WidenedPixel(const uint8_t* p, int components) {
 void BoxPixel(const uint8_t* in, size_t rowBytes, int components, const Tap* yFirst,
               const Tap* yEnd, const Tap* xFirst, const Tap* xEnd, uint8_t* out) {
     float area = 0;
-#ifdef KINDORA_BOX_SSE2
+#if KINDORA_SSE2
     __m128 totals = _mm_setzero_ps();
     for (const Tap* y = yFirst; y < yEnd; ++y) {
         const uint8_t* row = in + size_t(y->index) * rowBytes;
@@ -202,6 +199,27 @@ void AddToTotals(BoxShrink* box, const uint8_t* row) {
     }
 }
 
+// The column sums of a band: the first row's bytes, then each row's added.
+void AddToColumnSums(uint16_t* sums, const uint8_t* row, size_t values, bool first) {
+    size_t v = 0;
+#if KINDORA_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (; v + 16 <= values; v += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + v));
+        __m128i lo = _mm_unpacklo_epi8(bytes, zero), hi = _mm_unpackhi_epi8(bytes, zero);
+        __m128i* at = reinterpret_cast<__m128i*>(sums + v);
+        if (!first) {
+            lo = _mm_add_epi16(lo, _mm_loadu_si128(at));
+            hi = _mm_add_epi16(hi, _mm_loadu_si128(at + 1));
+        }
+        _mm_storeu_si128(at, lo);
+        _mm_storeu_si128(at + 1, hi);
+    }
+#endif
+    for (; v < values; ++v)
+        sums[v] = uint16_t((first ? 0 : sums[v]) + row[v]);
+}
+
 }  // namespace
 
 bool BeginBoxShrink(BoxShrink* box, uint32_t inWide, uint32_t inHigh, int components, uint8_t* out,
@@ -233,15 +251,7 @@ void AddBoxShrinkRow(BoxShrink* box, const uint8_t* row) {
         if (band == 0) memset(box->totals, 0, sizeof(float) * box->outWide * box->components);
         AddToTotals(box, row);
     } else {
-        const size_t values = size_t(box->inWide) * box->components;
-        uint16_t* sums = box->sums;
-        if (band == 0) {
-            for (size_t v = 0; v < values; ++v)
-                sums[v] = row[v];
-        } else {
-            for (size_t v = 0; v < values; ++v)
-                sums[v] = uint16_t(sums[v] + row[v]);
-        }
+        AddToColumnSums(box->sums, row, size_t(box->inWide) * box->components, band == 0);
     }
     if (band + 1 < box->ky) return;
     if (box->totals) {

@@ -67,9 +67,23 @@ uint32_t SourceIndex(uint32_t i, float scale, uint32_t limit) {
 }
 
 // One texture row: the picture's pixels at the given byte offsets, R, G, B
-// and an opaque alpha.
-void CopyRow(const uint8_t* source, const size_t* columns, uint32_t texWide, uint8_t* out) {
-    for (uint32_t x = 0; x < texWide; ++x, out += 4) {
+// and an opaque alpha. The first `wordColumns` pixels have four bytes of the
+// row at their offset, so each is read as one word, its fourth byte then
+// made the alpha.
+void CopyRow(const uint8_t* source, const size_t* columns, uint32_t texWide, uint32_t wordColumns,
+             uint8_t* out) {
+    uint32_t x = 0;
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    for (; x < wordColumns; ++x, out += 4) {
+        uint32_t word;
+        memcpy(&word, source + columns[x], 4);
+        word |= 0xFF000000u;
+        memcpy(out, &word, 4);
+    }
+#else
+    (void)wordColumns;
+#endif
+    for (; x < texWide; ++x, out += 4) {
         const uint8_t* pixel = source + columns[x];
         out[0] = pixel[0];
         out[1] = pixel[1];
@@ -88,6 +102,7 @@ struct Resampling {
     uint32_t texHigh = 0;
     float sy = 0;
     size_t* columns = nullptr;         // byte offset in a picture row of each texture column
+    uint32_t wordColumns = 0;          // the columns whose pixel has four bytes of the row
     const uint8_t* lastRow = nullptr;  // the row made last, and its picture row
     uint32_t lastSource = 0;
     ~Resampling() { delete[] columns; }
@@ -106,6 +121,10 @@ bool BeginResampling(Resampling* r, const PictureBitmap& bitmap, uint32_t texWid
     for (uint32_t x = 0; x < texWide; ++x) {
         r->columns[x] = size_t(SourceIndex(x, sx, bitmap.pixelsWide)) * pixelBytes;
     }
+    // The offsets grow with x, so these columns come first.
+    const size_t rowBytes = size_t(bitmap.pixelsWide) * pixelBytes;
+    while (r->wordColumns < texWide && r->columns[r->wordColumns] + 4 <= rowBytes)
+        ++r->wordColumns;
     return true;
 }
 
@@ -117,7 +136,7 @@ void ResampleRow(Resampling* r, uint32_t row, uint8_t* out) {
         if (out != r->lastRow) memcpy(out, r->lastRow, size_t(r->texWide) * 4);
     } else {
         CopyRow(r->bitmap->pixels + size_t(source) * r->bitmap->bytesPerRow, r->columns, r->texWide,
-                out);
+                r->wordColumns, out);
     }
     r->lastRow = out;
     r->lastSource = source;

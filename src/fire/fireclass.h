@@ -11,7 +11,7 @@ constexpr int kZoneColumns = 513;  // enough for the widest grid, plus one
 constexpr int kMeshColumns = 11;
 constexpr int kMeshRows = 13;
 constexpr int kImageRun = 16;  // cells of the fire image that are painted or kept together
-constexpr int kMaxGridSide = 512;
+constexpr int kMaxGridSide = FireGridSide(2);  // the widest grid
 
 // One flame front: a flame per grid column, burning between left and right.
 struct HOTZONE {

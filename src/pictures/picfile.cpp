@@ -203,10 +203,12 @@ void PrepareRecord(Texture* texture, bool rgba, uint32_t texWide, uint32_t texHi
     texture->height = texHigh;
 }
 
-// Rows held at a time when the texture is made in bands: about a megabyte,
-// which a large picture then never needs whole beside its decoded pixels.
+// Rows held at a time when the texture is made in bands: about a quarter of
+// a megabyte, which stays in the cache from the resampling to the upload, so
+// that a large picture never needs its texture whole beside its decoded
+// pixels.
 uint32_t BandRows(uint32_t texWide, uint32_t texHigh) {
-    const uint32_t rows = uint32_t((size_t(1) << 20) / (size_t(texWide) * 4));
+    const uint32_t rows = uint32_t((size_t(1) << 18) / (size_t(texWide) * 4));
     return rows < 1 ? 1 : rows > texHigh ? texHigh : rows;
 }
 

@@ -229,8 +229,9 @@ int main(int argc, char** argv) {
     const double coldDecode = reporter.times["BM_DecodeOnlyCold"];
     const double coldLoad = reporter.times["BM_LoadPicFileCold"];
     if (coldDecode > 0 && coldLoad > 0) {
-        printf("as in a fresh process (every page new): loadPicFile %.1f ms / decode %.1f ms: %.2f\n",
-               coldLoad, coldDecode, coldLoad / coldDecode);
+        printf(
+            "as in a fresh process (every page new): loadPicFile %.1f ms / decode %.1f ms: %.2f\n",
+            coldLoad, coldDecode, coldLoad / coldDecode);
     }
     unlink(picturePath.c_str());
     rmdir(folder);

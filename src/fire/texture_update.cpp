@@ -51,6 +51,44 @@ namespace {
 inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
     return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, lo), hi));
 }
+
+// Four rows of a block side by side, one to a lane: `count` samples each from
+// (sx, sy) on by (dx, dy), row k into out[k]. The positions need no holding.
+inline void SampleFour(const uint8_t* src, __m128i shift, __m128 sx, __m128 sy, __m128 dx,
+                       __m128 dy, int count, uint8_t* const out[4]) {
+    alignas(16) int32_t at[4];
+    uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
+    for (int col = 0; col < count; ++col) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                        _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift),
+                                      _mm_cvttps_epi32(sx)));
+        o0[col] = src[at[0]];
+        o1[col] = src[at[1]];
+        o2[col] = src[at[2]];
+        o3[col] = src[at[3]];
+        sx = _mm_add_ps(sx, dx);
+        sy = _mm_add_ps(sy, dy);
+    }
+}
+
+// SampleFour with every position held to columns 0 to W - 1 and rows -2 to
+// maxRow.
+inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRow, __m128 sx,
+                           __m128 sy, __m128 dx, __m128 dy, int count, uint8_t* const out[4]) {
+    const __m128 loX = _mm_set1_ps(0.0f), hiX = _mm_set1_ps(float(W - 1));
+    const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
+    uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
+    for (int col = 0; col < count; ++col) {
+        const __m128i cell = _mm_add_epi32(_mm_sll_epi32(ClampTrunc(sy, loY, hiY), shift),
+                                           ClampTrunc(sx, loX, hiX));
+        o0[col] = src[_mm_cvtsi128_si32(cell)];
+        o1[col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
+        o2[col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];
+        o3[col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 3))];
+        sx = _mm_add_ps(sx, dx);
+        sy = _mm_add_ps(sy, dy);
+    }
+}
 #endif
 
 #if KINDORA_SSE2
@@ -136,8 +174,9 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     const MESHPOINT& q01 = mesh[bx][by + 1];
     const MESHPOINT& q11 = mesh[bx + 1][by + 1];
 
-    // Where each destination row starts sampling, and its step along the row.
-    float startX[64], startY[64], stepX[64], stepY[64];
+    // Where each destination row starts sampling, and its step along the row,
+    // with room for a last group of four that the block's rows do not fill.
+    float startX[64 + 3], startY[64 + 3], stepX[64 + 3], stepY[64 + 3];
     float lx = q00.x, ly = q00.y;
     const float ldx = (q01.x - q00.x) / Bf, ldy = (q01.y - q00.y) / Bf;
     float rx = q10.x, ry = q10.y;
@@ -165,20 +204,28 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                         maxY < maxRow + 0.5f && q00.x == q00.x && q10.x == q10.x &&
                         q01.x == q01.x && q11.x == q11.x && q00.y == q00.y && q10.y == q10.y &&
                         q01.y == q01.y && q11.y == q11.y;
-    int row = 0;
+    if (inside && ZeroAround(minX, maxX, minY, maxY)) {
+        for (int row = 0; row < rows; ++row)
+            memset(dst + row * W, 0, size_t(B));
+        return;
+    }
 #if KINDORA_SSE2
+    // The lanes past the last row repeat it, and write into `spare`.
+    for (int row = B; row < B + 3; ++row) {
+        startX[row] = startX[B - 1];
+        startY[row] = startY[B - 1];
+        stepX[row] = stepX[B - 1];
+        stepY[row] = stepY[B - 1];
+    }
+    uint8_t spare[64];
     const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
 #endif
-    if (inside) {
-        if (ZeroAround(minX, maxX, minY, maxY)) {
-            for (; row < rows; ++row)
-                memset(dst + row * W, 0, size_t(B));
-            return;
-        }
-        // Four rows at a time, each a line from its start to B steps on.
-        for (; row + 4 <= rows; row += 4, dst += 4 * W) {
+    for (int row = 0; row < rows; row += 4, dst += 4 * W) {
+        const int lanes = std::min(4, rows - row);
+        if (inside) {
+            // Each row is a line from its start to B steps on.
             float x0 = startX[row], x1 = x0, y0 = startY[row], y1 = y0;
-            for (int r = row; r < row + 4; ++r) {
+            for (int r = row; r < row + lanes; ++r) {
                 const float ex = startX[r] + stepX[r] * Bf, ey = startY[r] + stepY[r] * Bf;
                 x0 = std::min(x0, std::min(startX[r], ex));
                 x1 = std::max(x1, std::max(startX[r], ex));
@@ -186,65 +233,34 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                 y1 = std::max(y1, std::max(startY[r], ey));
             }
             if (ZeroAround(x0, x1, y0, y1)) {
-                for (int r = 0; r < 4; ++r)
+                for (int r = 0; r < lanes; ++r)
                     memset(dst + r * W, 0, size_t(B));
                 continue;
             }
-#if KINDORA_SSE2
-            alignas(16) int32_t at[4];
-            __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
-            const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
-            for (int col = 0; col < B; ++col) {
-                _mm_store_si128(reinterpret_cast<__m128i*>(at),
-                                _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift),
-                                              _mm_cvttps_epi32(sx)));
-                dst[col] = src[at[0]];
-                dst[W + col] = src[at[1]];
-                dst[2 * W + col] = src[at[2]];
-                dst[3 * W + col] = src[at[3]];
-                sx = _mm_add_ps(sx, dx);
-                sy = _mm_add_ps(sy, dy);
-            }
-#else
-            for (int r = 0; r < 4; ++r) {
-                float sx = startX[row + r], sy = startY[row + r];
-                uint8_t* out = dst + r * W;
-                for (int col = 0; col < B; ++col) {
-                    out[col] = src[int(sy) * W + int(sx)];
-                    sx += stepX[row + r];
-                    sy += stepY[row + r];
-                }
-            }
-#endif
         }
-    }
 #if KINDORA_SSE2
-    const __m128 loX = _mm_set1_ps(0.0f), hiX = _mm_set1_ps(float(W - 1));
-    const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
-    for (; row + 4 <= rows; row += 4, dst += 4 * W) {
-        __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
+        uint8_t* const out[4] = {dst, lanes > 1 ? dst + W : spare, lanes > 2 ? dst + 2 * W : spare,
+                                 lanes > 3 ? dst + 3 * W : spare};
+        const __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
         const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
-        for (int col = 0; col < B; ++col) {
-            const __m128i cell = _mm_add_epi32(_mm_sll_epi32(ClampTrunc(sy, loY, hiY), shift),
-                                               ClampTrunc(sx, loX, hiX));
-            dst[col] = src[_mm_cvtsi128_si32(cell)];
-            dst[W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
-            dst[2 * W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];
-            dst[3 * W + col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 3))];
-            sx = _mm_add_ps(sx, dx);
-            sy = _mm_add_ps(sy, dy);
+        if (inside) {
+            SampleFour(src, shift, sx, sy, dx, dy, B, out);
+        } else {
+            SampleFourHeld(src, shift, W, maxRow, sx, sy, dx, dy, B, out);
         }
-    }
+#else
+        for (int r = row; r < row + lanes; ++r) {
+            float sx = startX[r], sy = startY[r];
+            uint8_t* out = dst + (r - row) * W;
+            for (int col = 0; col < B; ++col) {
+                const int x = int(sx > 0.0f ? (sx < W - 1 ? sx : float(W - 1)) : 0.0f);
+                const int y = int(sy > -2.0f ? (sy < maxRow ? sy : maxRow) : -2.0f);
+                out[col] = src[y * W + x];
+                sx += stepX[r];
+                sy += stepY[r];
+            }
+        }
 #endif
-    for (; row < rows; ++row, dst += W) {
-        float sx = startX[row], sy = startY[row];
-        for (int col = 0; col < B; ++col) {
-            const int x = int(sx > 0.0f ? (sx < W - 1 ? sx : float(W - 1)) : 0.0f);
-            const int y = int(sy > -2.0f ? (sy < maxRow ? sy : maxRow) : -2.0f);
-            dst[col] = src[y * W + x];
-            sx += stepX[row];
-            sy += stepY[row];
-        }
     }
 }
 

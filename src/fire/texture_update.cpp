@@ -59,9 +59,9 @@ inline void SampleFour(const uint8_t* src, __m128i shift, __m128 sx, __m128 sy, 
     alignas(16) int32_t at[4];
     uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
     for (int col = 0; col < count; ++col) {
-        _mm_store_si128(reinterpret_cast<__m128i*>(at),
-                        _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift),
-                                      _mm_cvttps_epi32(sx)));
+        _mm_store_si128(
+            reinterpret_cast<__m128i*>(at),
+            _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift), _mm_cvttps_epi32(sx)));
         o0[col] = src[at[0]];
         o1[col] = src[at[1]];
         o2[col] = src[at[2]];
@@ -79,8 +79,8 @@ inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRo
     const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
     uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
     for (int col = 0; col < count; ++col) {
-        const __m128i cell = _mm_add_epi32(_mm_sll_epi32(ClampTrunc(sy, loY, hiY), shift),
-                                           ClampTrunc(sx, loX, hiX));
+        const __m128i cell =
+            _mm_add_epi32(_mm_sll_epi32(ClampTrunc(sy, loY, hiY), shift), ClampTrunc(sx, loX, hiX));
         o0[col] = src[_mm_cvtsi128_si32(cell)];
         o1[col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
         o2[col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];

@@ -52,28 +52,40 @@ std::vector<uint8_t> PhotoLike() {
     return pixels;
 }
 
+// One decode of the picture, its pixels released.
+bool DecodeOnce() {
+    PictureBitmap bitmap;
+    if (!DecodePictureFile(picturePath.c_str(), &bitmap, nullptr)) return false;
+    benchmark::DoNotOptimize(bitmap.pixels);
+    free(bitmap.pixels);
+    return true;
+}
+
+// One load of the picture as the background, texture and fire copy released.
+bool LoadOnce() {
+    Texture texture;
+    uint8_t* copy = nullptr;
+    const bool loaded = loadPicFile(picturePath.c_str(), &texture, 2, &copy, 1);
+    glFinish();
+    delete[] copy;
+    return loaded;
+}
+
 void BM_DecodeOnly(benchmark::State& state) {
     for (auto _ : state) {
-        PictureBitmap bitmap;
-        if (!DecodePictureFile(picturePath.c_str(), &bitmap, nullptr)) {
+        if (!DecodeOnce()) {
             state.SkipWithError("decode failed");
             break;
         }
-        benchmark::DoNotOptimize(bitmap.pixels);
-        free(bitmap.pixels);
     }
 }
 
 void BM_LoadPicFile(benchmark::State& state) {
     for (auto _ : state) {
-        Texture texture;
-        uint8_t* copy = nullptr;
-        if (!loadPicFile(picturePath.c_str(), &texture, 2, &copy, 1)) {
+        if (!LoadOnce()) {
             state.SkipWithError("load failed");
             break;
         }
-        glFinish();
-        delete[] copy;
     }
 }
 
@@ -81,13 +93,12 @@ void BM_LoadPicFile(benchmark::State& state) {
 // page of a new buffer is new, while above the same buffers come back from
 // the allocator's free store after the first round. The memory freed is
 // handed back to the system between rounds, outside the time.
-template <typename Round>
-void ColdRounds(benchmark::State& state, Round round) {
+void ColdRounds(benchmark::State& state, bool (*round)(), const char* failure) {
     for (auto _ : state) {
         malloc_trim(0);
         const auto start = std::chrono::steady_clock::now();
         if (!round()) {
-            state.SkipWithError("failed");
+            state.SkipWithError(failure);
             break;
         }
         state.SetIterationTime(
@@ -96,24 +107,11 @@ void ColdRounds(benchmark::State& state, Round round) {
 }
 
 void BM_DecodeOnlyCold(benchmark::State& state) {
-    PictureBitmap bitmap;
-    ColdRounds(state, [&] {
-        const bool decoded = DecodePictureFile(picturePath.c_str(), &bitmap, nullptr);
-        benchmark::DoNotOptimize(bitmap.pixels);
-        free(bitmap.pixels);
-        return decoded;
-    });
+    ColdRounds(state, DecodeOnce, "decode failed");
 }
 
 void BM_LoadPicFileCold(benchmark::State& state) {
-    ColdRounds(state, [&] {
-        Texture texture;
-        uint8_t* copy = nullptr;
-        const bool loaded = loadPicFile(picturePath.c_str(), &texture, 2, &copy, 1);
-        glFinish();
-        delete[] copy;
-        return loaded;
-    });
+    ColdRounds(state, LoadOnce, "load failed");
 }
 
 // The loader's two largest steps on their own, at the sizes this picture

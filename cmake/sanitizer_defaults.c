@@ -8,4 +8,6 @@
  * caught signal 11"). Mesa's drivers keep their thread state in dynamic TLS,
  * so the crash came and went with where malloc put those blocks. */
 const char* __asan_default_options(void);
-const char* __asan_default_options(void) { return "intercept_tls_get_addr=0"; }
+const char* __asan_default_options(void) {
+    return "intercept_tls_get_addr=0";
+}

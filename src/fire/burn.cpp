@@ -103,9 +103,11 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
         const __m128i v = Rise16(src + i, cool + i, W);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
         if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) == 0xFFFF) continue;
-        left = std::min(left, i);
-        right = i + 15;
+        // Where heat and cold alternate from step to step a branch here
+        // mispredicts; masks keep the span without one.
+        const int hot = -int(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) != 0xFFFF);
+        left = std::min(left, (i & hot) | (W & ~hot));
+        right = ((i + 15) & hot) | (right & ~hot);
     }
 #endif
     for (; i < W; ++i) {

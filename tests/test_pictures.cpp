@@ -292,6 +292,26 @@ TEST(Decode, GifFrameIsPaintedOnItsScreen) {
     EXPECT_EQ(Bytes(outside.bitmap.pixels, outside.bitmap.pixels + 6), Bytes(6, 0));
 }
 
+// A few bytes that claim a huge screen or frame are refused before its memory
+// is taken and filled.
+TEST(Decode, GifsThatClaimMoreThanTheyHoldAreRefused) {
+    const uint8_t side[2] = {16000 & 255, 16000 >> 8};
+    Bytes bigFrame = TinyGif(1, 1, 0, 0, 1);
+    for (size_t at : {6, 8, 24, 26})  // screen and frame sides
+        bigFrame[at] = side[0], bigFrame[at + 1] = side[1];
+    Bytes noColours = TinyGif(1, 1, 0, 0, 1);
+    noColours[6] = noColours[8] = side[0], noColours[7] = noColours[9] = side[1];
+    noColours[10] = 0;  // no global palette, and the frame has none
+    noColours.erase(noColours.begin() + 13, noColours.begin() + 19);
+    const std::pair<const Bytes*, const char*> cases[] = {
+        {&bigFrame, "too short for its first frame"}, {&noColours, "no colour table"}};
+    for (const auto& [data, why] : cases) {
+        Decoded d;
+        EXPECT_FALSE(DecodePictureMemory(data->data(), data->size(), &d.bitmap, &d.reason));
+        EXPECT_NE(strstr(d.reason.text, why), nullptr) << d.reason.text;
+    }
+}
+
 bool SameBitmap(const PictureBitmap& a, const PictureBitmap& b) {
     return a.bitsPerPixel == b.bitsPerPixel && a.bytesPerRow == b.bytesPerRow &&
            a.pixelsWide == b.pixelsWide && a.pixelsHigh == b.pixelsHigh && a.pixels == b.pixels;
@@ -420,6 +440,11 @@ TEST(Decode, SizeCaps) {
     EXPECT_TRUE(PictureSizeAllowed(65536, 4096, nullptr));
     EXPECT_FALSE(PictureSizeAllowed(65536, 4097, nullptr));
     EXPECT_TRUE(PictureSizeAllowed(1, uint64_t(1) << 28, nullptr));
+    SetPictureSizeCap(100);  // as the fuzzer lowers it
+    EXPECT_FALSE(PictureSizeAllowed(11, 10, nullptr));
+    EXPECT_TRUE(PictureSizeAllowed(10, 10, nullptr));
+    SetPictureSizeCap(uint64_t(1) << 40);  // held to the built-in cap
+    EXPECT_EQ(PictureSizeCap(), kMaxPicturePixels);
     EXPECT_FALSE(PictureSizeAllowed(0, 5, nullptr));
     EXPECT_FALSE(PictureSizeAllowed(uint64_t(1) << 36, uint64_t(1) << 36, nullptr));  // wraps to 0
 

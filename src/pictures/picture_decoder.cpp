@@ -6,6 +6,7 @@
 namespace {
 
 PictureDecodeFn installedDecoder = nullptr;
+uint64_t sizeCap = kMaxPicturePixels;
 
 }  // namespace
 
@@ -24,13 +25,20 @@ bool PictureSizeAllowed(uint64_t wide, uint64_t high, PictureReason* reason) {
         return false;
     }
     // Either side alone over the cap also keeps the product from overflowing.
-    if (wide > kMaxPicturePixels || high > kMaxPicturePixels || wide * high > kMaxPicturePixels) {
+    if (wide > sizeCap || high > sizeCap || wide * high > sizeCap) {
         SetReason(reason, "picture too large (%llu x %llu, at most %llu pixels)",
-                  (unsigned long long)wide, (unsigned long long)high,
-                  (unsigned long long)kMaxPicturePixels);
+                  (unsigned long long)wide, (unsigned long long)high, (unsigned long long)sizeCap);
         return false;
     }
     return true;
+}
+
+uint64_t PictureSizeCap() {
+    return sizeCap;
+}
+
+void SetPictureSizeCap(uint64_t pixels) {
+    sizeCap = pixels < 1 ? 1 : pixels > kMaxPicturePixels ? kMaxPicturePixels : pixels;
 }
 
 void SetPictureDecoder(PictureDecodeFn decoder) {

@@ -31,9 +31,15 @@ struct PictureReason {
 void SetReason(PictureReason* reason, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
-// True when the sides are at least 1 and the pixel count is within the cap;
-// otherwise says why in `reason`.
+// True when the sides are at least 1 and the pixel count is within the cap
+// in force; otherwise says why in `reason`.
 bool PictureSizeAllowed(uint64_t wide, uint64_t high, PictureReason* reason);
+
+// The cap in force: kMaxPicturePixels unless lowered, as a fuzzer does so
+// that its memory limit holds for every picture the cap lets through. Held
+// to 1 .. kMaxPicturePixels.
+uint64_t PictureSizeCap();
+void SetPictureSizeCap(uint64_t pixels);
 
 // The platform's decoder: fills `out` and returns true, or returns false,
 // leaving `out` untouched, with the reason (if `reason` is not null). It must

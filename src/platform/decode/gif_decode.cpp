@@ -95,43 +95,69 @@ bool PaintLine(const GifImageDesc& frame, const ColorMapObject* map, const uint8
     return true;
 }
 
-// Reads the frame's lines in file order; an interlaced frame comes in four
-// passes over every 8th, 8th, 4th and 2nd row.
-bool PaintFrame(GifFileType* gif, uint8_t* line, Canvas* canvas, PictureReason* reason) {
+// Reads the frame's colour indices, one byte a pixel, top row first, in file
+// order: an interlaced frame comes in four passes over every 8th, 8th, 4th
+// and 2nd row.
+bool ReadFrame(GifFileType* gif, uint8_t* indices, PictureReason* reason) {
     const GifImageDesc& frame = gif->Image;
-    const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
-    if (!map || !map->Colors) return Refuse("no colour table", reason);
     static const int kStart[] = {0, 4, 2, 1};
     static const int kStep[] = {8, 8, 4, 2};
     const int passes = frame.Interlace ? 4 : 1;
     for (int pass = 0; pass < passes; ++pass) {
         const int step = frame.Interlace ? kStep[pass] : 1;
         for (int r = frame.Interlace ? kStart[pass] : 0; r < frame.Height; r += step) {
-            if (DGifGetLine(gif, line, frame.Width) == GIF_ERROR) {
+            if (DGifGetLine(gif, indices + size_t(r) * size_t(frame.Width), frame.Width) ==
+                GIF_ERROR) {
                 return RefuseGifError(gif->Error, reason);
             }
-            if (!PaintLine(frame, map, line, int64_t(frame.Top) + r, canvas, reason)) return false;
         }
     }
     return true;
 }
 
+bool PaintFrame(const GifImageDesc& frame, const ColorMapObject* map, const uint8_t* indices,
+                Canvas* canvas, PictureReason* reason) {
+    for (int r = 0; r < frame.Height; ++r) {
+        const uint8_t* line = indices + size_t(r) * size_t(frame.Width);
+        if (!PaintLine(frame, map, line, int64_t(frame.Top) + r, canvas, reason)) return false;
+    }
+    return true;
+}
+
+// Whether the bytes left in the file could hold the frame: no LZW code is
+// shorter than a bit, and none stands for more than 4096 pixels. This is far
+// above any real file's need; it stops a few bytes that claim a huge frame
+// before its memory is taken.
+bool FrameFitsData(const GifFileType* gif) {
+    const MemorySource* source = static_cast<const MemorySource*>(gif->UserData);
+    const uint64_t left = source->size - source->offset;
+    return uint64_t(gif->Image.Width) * uint64_t(gif->Image.Height) <= left * 8 * 4096;
+}
+
+// The frame is read whole before the screen is made, so that a damaged file
+// is refused before the screen's memory is taken and filled.
 bool DecodeFirstFrame(GifFileType* gif, PictureBitmap* out, PictureReason* reason) {
     if (!ReachFirstImage(gif, reason)) return false;
     const GifImageDesc& frame = gif->Image;
     if (!PictureSizeAllowed(uint64_t(frame.Width), uint64_t(frame.Height), reason)) return false;
+    const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
+    if (!map || !map->Colors) return Refuse("no colour table", reason);
+    if (!FrameFitsData(gif)) return Refuse("the file is too short for its first frame", reason);
     // A file without a logical screen is as large as its first frame.
     const bool screen = gif->SWidth > 0 && gif->SHeight > 0;
     Canvas canvas = {uint32_t(screen ? gif->SWidth : frame.Width),
                      uint32_t(screen ? gif->SHeight : frame.Height), nullptr};
     if (!PictureSizeAllowed(canvas.wide, canvas.high, reason)) return false;
-    canvas.pixels = static_cast<uint8_t*>(malloc(size_t(canvas.wide) * canvas.high * 3));
-    uint8_t* line = static_cast<uint8_t*>(malloc(size_t(frame.Width)));
-    bool ok = canvas.pixels && line;
-    if (!ok) Refuse("no memory for the picture", reason);
+    uint8_t* indices = static_cast<uint8_t*>(malloc(size_t(frame.Width) * size_t(frame.Height)));
+    if (!indices) return Refuse("no memory for the picture", reason);
+    bool ok = ReadFrame(gif, indices, reason);
+    if (ok) {
+        canvas.pixels = static_cast<uint8_t*>(malloc(size_t(canvas.wide) * canvas.high * 3));
+        if (!canvas.pixels) ok = Refuse("no memory for the picture", reason);
+    }
     if (ok) FillBackground(gif, &canvas);
-    ok = ok && PaintFrame(gif, line, &canvas, reason);
-    free(line);
+    ok = ok && PaintFrame(frame, map, indices, &canvas, reason);
+    free(indices);
     if (!ok) {
         free(canvas.pixels);
         return false;

@@ -79,7 +79,7 @@ unsigned JpegScaleDenominator(uint64_t wide, uint64_t high, uint64_t maxPixels) 
 }
 
 bool DecodeJpeg(const uint8_t* data, size_t size, PictureBitmap* out, PictureReason* reason) {
-    return DecodeJpegWithin(data, size, kMaxPicturePixels, out, reason);
+    return DecodeJpegWithin(data, size, PictureSizeCap(), out, reason);
 }
 
 bool DecodeJpegWithin(const uint8_t* data, size_t size, uint64_t maxPixels, PictureBitmap* out,

@@ -91,6 +91,45 @@ inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRo
 }
 #endif
 
+// Where each of the B rows of a block starts sampling and its step along the
+// row: the block's left and right edges walked down by repeated addition,
+// each row's step its span over B. The steps of four rows are divided at
+// once, each lane as a lone division would.
+void LayOutBlockRows(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
+                     const MESHPOINT& q11, int B, float* startX, float* startY, float* stepX,
+                     float* stepY) {
+    const float Bf = float(B);
+    float endX[64], endY[64];
+    float lx = q00.x, ly = q00.y;
+    const float ldx = (q01.x - q00.x) / Bf, ldy = (q01.y - q00.y) / Bf;
+    float rx = q10.x, ry = q10.y;
+    const float rdx = (q11.x - q10.x) / Bf, rdy = (q11.y - q10.y) / Bf;
+    for (int row = 0; row < B; ++row) {
+        startX[row] = lx;
+        startY[row] = ly;
+        endX[row] = rx;
+        endY[row] = ry;
+        lx += ldx;
+        ly += ldy;
+        rx += rdx;
+        ry += rdy;
+    }
+    int row = 0;
+#if KINDORA_SSE2
+    const __m128 side = _mm_set1_ps(Bf);
+    for (; row + 4 <= B; row += 4) {
+        const __m128 x = _mm_sub_ps(_mm_loadu_ps(endX + row), _mm_loadu_ps(startX + row));
+        const __m128 y = _mm_sub_ps(_mm_loadu_ps(endY + row), _mm_loadu_ps(startY + row));
+        _mm_storeu_ps(stepX + row, _mm_div_ps(x, side));
+        _mm_storeu_ps(stepY + row, _mm_div_ps(y, side));
+    }
+#endif
+    for (; row < B; ++row) {
+        stepX[row] = (endX[row] - startX[row]) / Bf;
+        stepY[row] = (endY[row] - startY[row]) / Bf;
+    }
+}
+
 #if KINDORA_SSE2
 PaintSetup PaintFor(const FIRECLASS& f) {
     const bool anyCold = f.coldHeat > 0;
@@ -174,24 +213,6 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     const MESHPOINT& q01 = mesh[bx][by + 1];
     const MESHPOINT& q11 = mesh[bx + 1][by + 1];
 
-    // Where each destination row starts sampling, and its step along the row,
-    // with room for a last group of four that the block's rows do not fill.
-    float startX[64 + 3], startY[64 + 3], stepX[64 + 3], stepY[64 + 3];
-    float lx = q00.x, ly = q00.y;
-    const float ldx = (q01.x - q00.x) / Bf, ldy = (q01.y - q00.y) / Bf;
-    float rx = q10.x, ry = q10.y;
-    const float rdx = (q11.x - q10.x) / Bf, rdy = (q11.y - q10.y) / Bf;
-    for (int row = 0; row < B; ++row) {
-        startX[row] = lx;
-        startY[row] = ly;
-        stepX[row] = (rx - lx) / Bf;
-        stepY[row] = (ry - ly) / Bf;
-        lx += ldx;
-        ly += ldy;
-        rx += rdx;
-        ry += rdy;
-    }
-
     const int lastRow = height + 2 * B - 3;
     const float maxRow = float(lastRow);
     const uint8_t* const src = nextHeat;
@@ -209,6 +230,10 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
             memset(dst + row * W, 0, size_t(B));
         return;
     }
+    // Where each destination row starts sampling, and its step along the row,
+    // with room for a last group of four that the block's rows do not fill.
+    float startX[64 + 3], startY[64 + 3], stepX[64 + 3], stepY[64 + 3];
+    LayOutBlockRows(q00, q10, q01, q11, B, startX, startY, stepX, stepY);
 #if KINDORA_SSE2
     // The lanes past the last row repeat it, and write into `spare`.
     for (int row = B; row < B + 3; ++row) {

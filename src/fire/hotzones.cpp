@@ -89,25 +89,34 @@ void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
 
     const int first = TruncWithin(zone->left, 0, W);
     const int end = TruncWithin(zone->right, 0, W);
+    // Held in locals: the byte stores into the plane could otherwise alias
+    // any of them, and each would be read again after every store.
+    uint8_t* const plane = heat;
+    const int shift = zone->shift % W;  // never negative: 0 or rand() % W
+    int32_t* const fuel = zone->fuel;
+    float* const rows = zone->row;
+    const float* const speeds = zone->speed;
     for (int x = first; x < end; ++x) {
-        if (zone->fuel[x] <= 0) continue;
-        const float y0 = zone->row[x];
-        const float speed = zone->speed[(x + zone->shift) % W];
-        const float y1 = float(y0 - speed * elapsed);
+        if (fuel[x] <= 0) continue;
+        const float y0 = rows[x];
+        // x and the shift are both below W, so one subtraction wraps the sum.
+        int column = x + shift;
+        if (column >= W) column -= W;
+        const float y1 = float(y0 - speeds[column] * elapsed);
         const int c1 = TruncWithin(y1, -kFarAway, kFarAway);
         const int c0 = TruncWithin(y0, -kFarAway, kFarAway);
         if (c1 < 0 || c1 > H + 1) {
-            zone->fuel[x] = 0;  // the flame has left the grid
+            fuel[x] = 0;  // the flame has left the grid
         } else {
-            heat[(c1 - 1) * W + x] = 255;
-            heat[c1 * W + x] = 255;
-            heat[(c1 + 1) * W + x] = 255;
+            plane[(c1 - 1) * W + x] = 255;
+            plane[c1 * W + x] = 255;
+            plane[(c1 + 1) * W + x] = 255;
         }
         if (c1 != c0) {
-            zone->fuel[x] -= rand() % 5;
+            fuel[x] -= rand() % 5;
             Scorch(x, c0);
         }
-        zone->row[x] = y1;
+        rows[x] = y1;
     }
 }
 

@@ -11,19 +11,24 @@ void FIRECLASS::Burn(double elapsed) {
     AdvanceSpawnTimer(elapsed);
     if (BURNSTYLE != 0) AdvanceResetTimer(elapsed);
     ScrollCoolMap();
+    // The relaxation moves only the mesh, so in that half the copy of the new
+    // heat into heat can ride along with the propagation.
     if (warpPhase == 1) {
         PropagateHeat();
-        spansValid = true;
-        WarpVisibleRows();
-        spansValid = false;
     } else {
-        // The relaxation moves only the mesh, so the copy of the new heat
-        // into heat can ride along with the propagation.
         PropagateAndCopy();
+    }
+    // Nothing writes nextHeat from here to the end of the image build, so
+    // the spans that the propagation left hold until then.
+    spansValid = true;
+    if (warpPhase == 1) {
+        WarpVisibleRows();
+    } else {
         Relax();
     }
     warpPhase = 1 - warpPhase;
     BuildChangedImage();
+    spansValid = false;
     UploadPaintedImage();
     RemoveDeadHotzones();
     AdvanceHotzones(elapsed);

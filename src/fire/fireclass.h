@@ -102,7 +102,7 @@ class FIRECLASS {
     // Where the last propagation left heat: nextHeat row y is zero outside
     // columns hotLeft[y + 1] to hotRight[y + 1] (none if left > right), for
     // the rows -1 to H - 2 that it writes. Only valid while `spansValid`:
-    // from the propagation to the end of the step that made them.
+    // from the propagation to the end of the image build of its step.
     int16_t hotLeft[kMaxGridSide], hotRight[kMaxGridSide];
     bool spansValid;
 

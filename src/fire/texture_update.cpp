@@ -178,12 +178,14 @@ bool FIRECLASS::NextHeatZero(int left, int right, int top, int bottom) const {
 
 // Whether nextHeat is all zero around the float box [x0, x1] x [y0, y1],
 // widened by two cells (far more than the rounding of the warp's sums) and
-// held to the plane and its margin rows.
+// held to the plane and its margin rows. The box lies about the plane, so
+// truncation serves for rounding down: below zero it gives a first column or
+// row that the holding raises to the same edge, and a last one that is only
+// wider.
 bool FIRECLASS::ZeroAround(float x0, float x1, float y0, float y1) const {
     const int lastRow = height + 2 * blockSize - 3;
-    return NextHeatZero(
-        std::max(0, int(std::floor(x0)) - 2), std::min(width - 1, int(std::floor(x1)) + 2),
-        std::max(-2, int(std::floor(y0)) - 2), std::min(lastRow, int(std::floor(y1)) + 2));
+    return NextHeatZero(std::max(0, int(x0) - 2), std::min(width - 1, int(x1) + 2),
+                        std::max(-2, int(y0) - 2), std::min(lastRow, int(y1) + 2));
 }
 
 // Fills block (bx, by) of `heat` from the quadrilateral that its four mesh
@@ -336,18 +338,52 @@ void FIRECLASS::BuildChangedImage() {
 }
 
 void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
-    const int W = width, H = height;
+    const int W = width, H = height, R = W / kImageRun;
     const uint8_t* k = nextHeat + size_t(y) * W;
     const uint8_t* d = desk + size_t(H - 1 - y) * W * 4;
     uint8_t* out = fireImage + size_t(y) * W * 4;
-    uint8_t* runs = coldRuns + size_t(y) * size_t(W / kImageRun);
+    uint8_t* runs = coldRuns + size_t(y) * size_t(R);
     int first = W, last = -1;
 #if KINDORA_SSE2
     const PaintSetup paint = PaintFor(*this);
 #else
     const bool charred = BURNSTYLE == 0;
 #endif
-    for (int x = 0; x < W; x += kImageRun) {
+    // Runs are painted left to right, so the last one painted ends the row's span.
+    auto paintRun = [&](int r, bool cold) {
+        const int x = r * kImageRun;
+#if KINDORA_SSE2
+        Paint16(paint, cold, k + x, d + 4 * x, out + 4 * x);
+#else
+        for (int i = x; i < x + kImageRun; ++i)
+            FireCell(packedPalette[k[i]], d + 4 * i, charred, out + 4 * i);
+#endif
+        runs[r] = cold;
+        first = std::min(first, x);
+        last = x + kImageRun - 1;
+    };
+    // Cold runs from..to - 1 are kept where the picture under them has not
+    // changed: only those whose flag was cleared are painted.
+    auto paintChangedColdRuns = [&](int from, int to) {
+        for (int r = from; r < to; ++r) {
+            const void* next = memchr(runs + r, 0, size_t(to - r));
+            if (!next) return;
+            r = int(static_cast<const uint8_t*>(next) - runs);
+            paintRun(r, true);
+        }
+    };
+    // Outside the span of heat that the propagation left in this row every
+    // heat is 0, which has no flame when any heat has none: those runs are
+    // cold without a look at their heats.
+    int from = 0, to = R;
+    if (keepColdRuns && spansValid && coldHeat > 0 && y <= H - 2) {
+        const int left = hotLeft[y + 1], right = hotRight[y + 1];
+        from = left <= right ? left / kImageRun : R;
+        to = left <= right ? right / kImageRun + 1 : R;
+    }
+    paintChangedColdRuns(0, from);
+    for (int r = from; r < to; ++r) {
+        const int x = r * kImageRun;
 #if KINDORA_SSE2
         const bool cold = Cold16(paint, _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x)));
 #else
@@ -355,17 +391,10 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
         for (int i = x; i < x + kImageRun; ++i)
             cold = cold && k[i] < coldHeat;
 #endif
-        if (cold && keepColdRuns && runs[x / kImageRun]) continue;
-#if KINDORA_SSE2
-        Paint16(paint, cold, k + x, d + 4 * x, out + 4 * x);
-#else
-        for (int i = x; i < x + kImageRun; ++i)
-            FireCell(packedPalette[k[i]], d + 4 * i, charred, out + 4 * i);
-#endif
-        runs[x / kImageRun] = cold;
-        first = std::min(first, x);
-        last = x + kImageRun - 1;
+        if (cold && keepColdRuns && runs[r]) continue;
+        paintRun(r, cold);
     }
+    paintChangedColdRuns(to, R);
     if (last < 0) return;
     paintedLeft = std::min(paintedLeft, first);
     paintedRight = std::max(paintedRight, last);

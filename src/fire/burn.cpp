@@ -103,16 +103,21 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
 #if KINDORA_SSE2
     // Cell j reads the cell above it only for itself, before its result is
     // stored there.
+    // Where heat and cold alternate from step to step a branch here would
+    // mispredict: each group of sixteen sets a bit when it holds heat, and
+    // the span is read from the first and last bits.
     const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= W; i += 16) {
+    static_assert(kMaxGridSide / 16 <= 64, "a row's groups fit one word");
+    uint64_t hotGroups = 0;
+    for (int group = 0; i + 16 <= W; i += 16, ++group) {
         const __m128i v = Rise16(src + i, cool + i, W);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
         if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
-        // Where heat and cold alternate from step to step a branch here
-        // mispredicts; masks keep the span without one.
-        const int hot = -int(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) != 0xFFFF);
-        left = std::min(left, (i & hot) | (W & ~hot));
-        right = ((i + 15) & hot) | (right & ~hot);
+        hotGroups |= uint64_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) != 0xFFFF) << group;
+    }
+    if (hotGroups) {
+        left = 16 * __builtin_ctzll(hotGroups);
+        right = 16 * (63 - __builtin_clzll(hotGroups)) + 15;
     }
 #endif
     for (; i < W; ++i) {

@@ -130,6 +130,21 @@ void LayOutBlockRows(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT
     }
 }
 
+// Whether columns left to right of a row are all zero.
+bool RowZero(const uint8_t* row, int left, int right) {
+    int x = left;
+#if KINDORA_SSE2
+    __m128i any = _mm_setzero_si128();
+    for (; x + 16 <= right + 1; x += 16)
+        any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
+#endif
+    uint8_t rest = 0;
+    for (; x <= right; ++x)
+        rest |= row[x];
+    return rest == 0;
+}
+
 #if KINDORA_SSE2
 PaintSetup PaintFor(const FIRECLASS& f) {
     const bool anyCold = f.coldHeat > 0;
@@ -154,24 +169,17 @@ inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t*
 // bottom (the plane and its margin rows). The rows that the propagation of
 // this step wrote are told by their spans; the others are read.
 bool FIRECLASS::NextHeatZero(int left, int right, int top, int bottom) const {
-    const int W = width;
+    int spanTop = top, spanBottom = top - 1;  // the rows told by their spans
+    if (spansValid) {
+        spanTop = std::max(top, -1);
+        spanBottom = std::min(bottom, height - 2);
+    }
+    for (int y = spanTop; y <= spanBottom; ++y) {
+        if (hotLeft[y + 1] <= right && hotRight[y + 1] >= left) return false;
+    }
     for (int y = top; y <= bottom; ++y) {
-        if (spansValid && y >= -1 && y <= height - 2) {
-            if (hotLeft[y + 1] <= right && hotRight[y + 1] >= left) return false;
-            continue;
-        }
-        const uint8_t* row = nextHeat + ptrdiff_t(y) * W;
-        int x = left;
-#if KINDORA_SSE2
-        __m128i any = _mm_setzero_si128();
-        for (; x + 16 <= right + 1; x += 16)
-            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF) return false;
-#endif
-        uint8_t rest = 0;
-        for (; x <= right; ++x)
-            rest |= row[x];
-        if (rest) return false;
+        if (y == spanTop && spanTop <= spanBottom) y = spanBottom + 1;
+        if (y <= bottom && !RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
     }
     return true;
 }

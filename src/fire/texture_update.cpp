@@ -130,6 +130,21 @@ void LayOutBlockRows(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT
     }
 }
 
+// One row of a block made cold. Blocks are 12, 25 or 51 cells wide; for the
+// wider ones a few overlapping vector stores beat a call to memset.
+inline void ZeroCells(uint8_t* cells, int count) {
+#if KINDORA_SSE2
+    if (count >= 16) {
+        const __m128i zero = _mm_setzero_si128();
+        for (int i = 0; i + 16 < count; i += 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + i), zero);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + count - 16), zero);
+        return;
+    }
+#endif
+    memset(cells, 0, size_t(count));
+}
+
 // Whether columns left to right of a row are all zero.
 bool RowZero(const uint8_t* row, int left, int right) {
     int x = left;
@@ -237,7 +252,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                         q01.y == q01.y && q11.y == q11.y;
     if (inside && ZeroAround(minX, maxX, minY, maxY)) {
         for (int row = 0; row < rows; ++row)
-            memset(dst + row * W, 0, size_t(B));
+            ZeroCells(dst + row * W, B);
         return;
     }
     // Where each destination row starts sampling, and its step along the row,
@@ -269,7 +284,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
             }
             if (ZeroAround(x0, x1, y0, y1)) {
                 for (int r = 0; r < lanes; ++r)
-                    memset(dst + r * W, 0, size_t(B));
+                    ZeroCells(dst + r * W, B);
                 continue;
             }
         }

@@ -102,10 +102,9 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
     int i = 0, left = W, right = -1;
 #if KINDORA_SSE2
     // Cell j reads the cell above it only for itself, before its result is
-    // stored there.
-    // Where heat and cold alternate from step to step a branch here would
-    // mispredict: each group of sixteen sets a bit when it holds heat, and
-    // the span is read from the first and last bits.
+    // stored there. Where heat and cold alternate from step to step a branch
+    // would mispredict, so each group of sixteen sets a bit when it holds
+    // heat, and the span is read from the first and last bits.
     const __m128i zero = _mm_setzero_si128();
     static_assert(kMaxGridSide / 16 <= 64, "a row's groups fit one word");
     uint64_t hotGroups = 0;

@@ -56,16 +56,20 @@ inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
 // (sx, sy) on by (dx, dy), row k into out[k]. The positions need no holding.
 inline void SampleFour(const uint8_t* src, __m128i shift, __m128 sx, __m128 sy, __m128 dx,
                        __m128 dy, int count, uint8_t* const out[4]) {
-    alignas(16) int32_t at[4];
     uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
     for (int col = 0; col < count; ++col) {
-        _mm_store_si128(
-            reinterpret_cast<__m128i*>(at),
-            _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift), _mm_cvttps_epi32(sx)));
-        o0[col] = src[at[0]];
-        o1[col] = src[at[1]];
-        o2[col] = src[at[2]];
-        o3[col] = src[at[3]];
+        const __m128i cell =
+            _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift), _mm_cvttps_epi32(sx));
+        // Two cells to a 64-bit word, kept in registers: the byte stores
+        // below could alias any cell index left in memory.
+        const uint64_t low = uint64_t(_mm_cvtsi128_si64(cell));
+        const uint64_t high = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(cell, cell)));
+        const uint8_t v0 = src[int32_t(uint32_t(low))], v1 = src[int32_t(low >> 32)];
+        const uint8_t v2 = src[int32_t(uint32_t(high))], v3 = src[int32_t(high >> 32)];
+        o0[col] = v0;
+        o1[col] = v1;
+        o2[col] = v2;
+        o3[col] = v3;
         sx = _mm_add_ps(sx, dx);
         sy = _mm_add_ps(sy, dy);
     }

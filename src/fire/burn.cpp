@@ -11,19 +11,17 @@ void FIRECLASS::Burn(double elapsed) {
     AdvanceSpawnTimer(elapsed);
     if (BURNSTYLE != 0) AdvanceResetTimer(elapsed);
     ScrollCoolMap();
-    // The relaxation moves only the mesh, so in that half the copy of the new
+    // Nothing writes nextHeat from the propagation to the end of the image
+    // build, so the spans that the propagation leaves hold until then. The
+    // relaxation moves only the mesh, so in that half the copy of the new
     // heat into heat can ride along with the propagation.
     if (warpPhase == 1) {
         PropagateHeat();
-    } else {
-        PropagateAndCopy();
-    }
-    // Nothing writes nextHeat from here to the end of the image build, so
-    // the spans that the propagation left hold until then.
-    spansValid = true;
-    if (warpPhase == 1) {
+        spansValid = true;
         WarpVisibleRows();
     } else {
+        PropagateAndCopy();
+        spansValid = true;
         Relax();
     }
     warpPhase = 1 - warpPhase;

@@ -188,17 +188,20 @@ inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t*
 // bottom (the plane and its margin rows). The rows that the propagation of
 // this step wrote are told by their spans; the others are read.
 bool FIRECLASS::NextHeatZero(int left, int right, int top, int bottom) const {
-    int spanTop = top, spanBottom = top - 1;  // the rows told by their spans
-    if (spansValid) {
+    // The rows told by their spans: none, or spanTop to spanBottom.
+    int spanTop = top, spanBottom = top - 1;
+    if (spansValid && std::max(top, -1) <= std::min(bottom, height - 2)) {
         spanTop = std::max(top, -1);
         spanBottom = std::min(bottom, height - 2);
     }
     for (int y = spanTop; y <= spanBottom; ++y) {
         if (hotLeft[y + 1] <= right && hotRight[y + 1] >= left) return false;
     }
-    for (int y = top; y <= bottom; ++y) {
-        if (y == spanTop && spanTop <= spanBottom) y = spanBottom + 1;
-        if (y <= bottom && !RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
+    for (int y = top; y < spanTop; ++y) {
+        if (!RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
+    }
+    for (int y = spanBottom + 1; y <= bottom; ++y) {
+        if (!RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
     }
     return true;
 }

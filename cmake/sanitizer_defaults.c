@@ -11,3 +11,15 @@ const char* __asan_default_options(void);
 const char* __asan_default_options(void) {
     return "intercept_tls_get_addr=0";
 }
+
+/* A library unloaded before the leak check at exit takes with it the
+ * pointers its globals held, and whatever they pointed at is then reported
+ * as leaked from an "<unknown module>". Mesa's GL vendor library and driver
+ * are unloaded when the display closes, which made the check fail now and
+ * then on memory Mesa still held. In this build no library is unloaded: the
+ * check sees every library's globals, and our own leaks are still found. */
+int dlclose(void* handle);
+int dlclose(void* handle) {
+    (void)handle;
+    return 0;
+}

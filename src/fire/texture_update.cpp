@@ -164,6 +164,34 @@ bool RowZero(const uint8_t* row, int left, int right) {
     return rest == 0;
 }
 
+// The runs from..to - 1 of a row, one bit each.
+uint32_t RunRange(int from, int to) {
+    const uint32_t below = to >= 32 ? ~0u : (1u << to) - 1;
+    return from >= to ? 0 : below & ~((1u << from) - 1);
+}
+
+// The runs of a row whose flag is clear, one bit each.
+uint32_t ClearedRuns(const uint8_t* runs, int count) {
+    static_assert(kMaxGridSide / kImageRun <= 32, "a row's runs fit one word");
+    uint32_t cleared = 0;
+    int r = 0;
+#if KINDORA_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    for (; r + 16 <= count; r += 16) {
+        const __m128i flags = _mm_loadu_si128(reinterpret_cast<const __m128i*>(runs + r));
+        cleared |= uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(flags, zero))) << r;
+    }
+    if (r + 8 <= count) {
+        const __m128i flags = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(runs + r));
+        cleared |= uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(flags, zero)) & 0xFF) << r;
+        r += 8;
+    }
+#endif
+    for (; r < count; ++r)
+        cleared |= uint32_t(runs[r] == 0) << r;
+    return cleared;
+}
+
 #if KINDORA_SSE2
 PaintSetup PaintFor(const FIRECLASS& f) {
     const bool anyCold = f.coldHeat > 0;
@@ -373,35 +401,11 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     const uint8_t* d = desk + size_t(H - 1 - y) * W * 4;
     uint8_t* out = fireImage + size_t(y) * W * 4;
     uint8_t* runs = coldRuns + size_t(y) * size_t(R);
-    int first = W, last = -1;
 #if KINDORA_SSE2
     const PaintSetup paint = PaintFor(*this);
 #else
     const bool charred = BURNSTYLE == 0;
 #endif
-    // Runs are painted left to right, so the last one painted ends the row's span.
-    auto paintRun = [&](int r, bool cold) {
-        const int x = r * kImageRun;
-#if KINDORA_SSE2
-        Paint16(paint, cold, k + x, d + 4 * x, out + 4 * x);
-#else
-        for (int i = x; i < x + kImageRun; ++i)
-            FireCell(packedPalette[k[i]], d + 4 * i, charred, out + 4 * i);
-#endif
-        runs[r] = cold;
-        first = std::min(first, x);
-        last = x + kImageRun - 1;
-    };
-    // Cold runs from..to - 1 are kept where the picture under them has not
-    // changed: only those whose flag was cleared are painted.
-    auto paintChangedColdRuns = [&](int from, int to) {
-        for (int r = from; r < to; ++r) {
-            const void* next = memchr(runs + r, 0, size_t(to - r));
-            if (!next) return;
-            r = int(static_cast<const uint8_t*>(next) - runs);
-            paintRun(r, true);
-        }
-    };
     // Outside the span of heat that the propagation left in this row every
     // heat is 0, which has no flame when any heat has none: those runs are
     // cold without a look at their heats.
@@ -411,23 +415,38 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
         from = left <= right ? left / kImageRun : R;
         to = left <= right ? right / kImageRun + 1 : R;
     }
-    paintChangedColdRuns(0, from);
+    const uint32_t span = RunRange(from, to);
+    uint32_t cold = RunRange(0, R) & ~span;
     for (int r = from; r < to; ++r) {
         const int x = r * kImageRun;
 #if KINDORA_SSE2
-        const bool cold = Cold16(paint, _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x)));
+        cold |= uint32_t(Cold16(paint, _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x))))
+                << r;
 #else
-        bool cold = true;
+        bool coldRun = true;
         for (int i = x; i < x + kImageRun; ++i)
-            cold = cold && k[i] < coldHeat;
+            coldRun = coldRun && k[i] < coldHeat;
+        cold |= uint32_t(coldRun) << r;
 #endif
-        if (cold && keepColdRuns && runs[r]) continue;
-        paintRun(r, cold);
     }
-    paintChangedColdRuns(to, R);
-    if (last < 0) return;
-    paintedLeft = std::min(paintedLeft, first);
-    paintedRight = std::max(paintedRight, last);
+    // A cold run is kept where the picture under it has not changed since it
+    // was painted cold: only those whose flag was cleared are painted.
+    uint32_t toPaint = RunRange(0, R);
+    if (keepColdRuns) toPaint &= ~(cold & ~ClearedRuns(runs, R));
+    if (!toPaint) return;
+    for (uint32_t left = toPaint; left; left &= left - 1) {
+        const int r = __builtin_ctz(left), x = r * kImageRun;
+        const bool coldRun = (cold >> r) & 1;
+#if KINDORA_SSE2
+        Paint16(paint, coldRun, k + x, d + 4 * x, out + 4 * x);
+#else
+        for (int i = x; i < x + kImageRun; ++i)
+            FireCell(packedPalette[k[i]], d + 4 * i, charred, out + 4 * i);
+#endif
+        runs[r] = coldRun;
+    }
+    paintedLeft = std::min(paintedLeft, kImageRun * __builtin_ctz(toPaint));
+    paintedRight = std::max(paintedRight, kImageRun * (32 - __builtin_clz(toPaint)) - 1);
     paintedTop = std::min(paintedTop, y);
     paintedBottom = y;
 }

@@ -88,6 +88,28 @@ void FIRECLASS::PropagateAndCopy() {
     memcpy(heat + last, nextHeat + last, W);
 }
 
+#if KINDORA_SSE2
+namespace {
+
+// Bit g set for each group g of `count` whose sixteen cold-cell bits are not
+// all set: the groups that hold heat.
+uint64_t HotGroups(const uint16_t* coldCells, int count) {
+    const __m128i allCold = _mm_set1_epi16(-1);
+    uint64_t hot = 0;
+    int g = 0;
+    for (; g + 8 <= count; g += 8) {
+        const __m128i notes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coldCells + g));
+        const __m128i cold = _mm_cmpeq_epi16(notes, allCold);
+        hot |= uint64_t(~_mm_movemask_epi8(_mm_packs_epi16(cold, cold)) & 0xFF) << g;
+    }
+    for (; g < count; ++g)
+        hot |= uint64_t(coldCells[g] != 0xFFFF) << g;
+    return hot;
+}
+
+}  // namespace
+#endif
+
 // Row y of the flat rule: cells y * W .. y * W + W - 1, written one row up,
 // into nextHeat and, with copyToHeat, into heat as well.
 void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
@@ -101,17 +123,19 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
 #if KINDORA_SSE2
     // Cell j reads the cell above it only for itself, before its result is
     // stored there. Where heat and cold alternate from step to step a branch
-    // would mispredict, so each group of sixteen sets a bit when it holds
-    // heat, and the span is read from the first and last bits.
+    // would mispredict, so each group of sixteen notes which of its cells
+    // are cold, and the span is read from those notes at the row's end.
     const __m128i zero = _mm_setzero_si128();
     static_assert(kMaxGridSide / 16 <= 64, "a row's groups fit one word");
-    uint64_t hotGroups = 0;
-    for (int group = 0; i + 16 <= W; i += 16, ++group) {
+    uint16_t coldCells[kMaxGridSide / 16];
+    int groups = 0;
+    for (; i + 16 <= W; i += 16, ++groups) {
         const __m128i v = Rise16(src + i, cool + i, W);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
         if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
-        hotGroups |= uint64_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) != 0xFFFF) << group;
+        coldCells[groups] = uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
     }
+    const uint64_t hotGroups = HotGroups(coldCells, groups);
     if (hotGroups) {
         left = 16 * __builtin_ctzll(hotGroups);
         right = 16 * (63 - __builtin_clzll(hotGroups)) + 15;

@@ -811,7 +811,9 @@ void ReferenceBurn(FIRECLASS& g, double elapsed) {
 
 // Random planes, cold patches and meshes thrown far out (and back) on some
 // steps: the step as it runs gives every byte the passes one by one give.
-TEST_F(FireTest, StepMatchesThePassesRunOneByOne) {
+// `sparse` scatters lone hot cells instead, so that rows hold heat in a few
+// groups of sixteen with cold ones between them.
+void CheckStepAgainstThePasses(bool sparse) {
     for (int res = 0; res < 3; ++res) {
         for (int style = 0; style < 2; ++style) {
             srand(11 + res);
@@ -822,8 +824,10 @@ TEST_F(FireTest, StepMatchesThePassesRunOneByOne) {
             g.Setup(FireSettingsRecord(res, style, 0, 20, 2));
             const int W = f.width, H = f.height, B = f.blockSize;
             const size_t planeBytes = size_t(H + 2 * B) * W;
-            for (size_t i = 0; i < planeBytes; ++i)
-                f.heatMem[i] = g.heatMem[i] = (i / W) % 7 < 3 ? 0 : uint8_t(rand());
+            for (size_t i = 0; i < planeBytes; ++i) {
+                const bool cold = sparse ? rand() % 97 != 0 : (i / W) % 7 < 3;
+                f.heatMem[i] = g.heatMem[i] = cold ? 0 : uint8_t(rand() | (sparse ? 0xC0 : 0));
+            }
             for (int i = 0; i < W * H * 4; ++i)
                 f.desk[i] = g.desk[i] = uint8_t(rand());
             for (int step = 0; step < 2 * H + 5; ++step) {
@@ -857,6 +861,14 @@ TEST_F(FireTest, StepMatchesThePassesRunOneByOne) {
             }
         }
     }
+}
+
+TEST_F(FireTest, StepMatchesThePassesRunOneByOne) {
+    CheckStepAgainstThePasses(false);
+}
+
+TEST_F(FireTest, StepMatchesThePassesRunOneByOneOverLoneHotCells) {
+    CheckStepAgainstThePasses(true);
 }
 
 }  // namespace

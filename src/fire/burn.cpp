@@ -12,21 +12,21 @@ void FIRECLASS::Burn(double elapsed) {
     if (BURNSTYLE != 0) AdvanceResetTimer(elapsed);
     ScrollCoolMap();
     // Nothing writes nextHeat from the propagation to the end of the image
-    // build, so the spans that the propagation leaves hold until then. The
+    // build, so the groups of heat that the propagation notes hold until then. The
     // relaxation moves only the mesh, so in that half the copy of the new
     // heat into heat can ride along with the propagation.
     if (warpPhase == 1) {
         PropagateHeat();
-        spansValid = true;
+        hotGroupsValid = true;
         WarpVisibleRows();
     } else {
         PropagateAndCopy();
-        spansValid = true;
+        hotGroupsValid = true;
         Relax();
     }
     warpPhase = 1 - warpPhase;
     BuildChangedImage();
-    spansValid = false;
+    hotGroupsValid = false;
     UploadPaintedImage();
     RemoveDeadHotzones();
     AdvanceHotzones(elapsed);
@@ -93,17 +93,17 @@ namespace {
 
 // Bit g set for each group g of `count` whose sixteen cold-cell bits are not
 // all set: the groups that hold heat.
-uint64_t HotGroups(const uint16_t* coldCells, int count) {
+uint32_t HotGroups(const uint16_t* coldCells, int count) {
     const __m128i allCold = _mm_set1_epi16(-1);
-    uint64_t hot = 0;
+    uint32_t hot = 0;
     int g = 0;
     for (; g + 8 <= count; g += 8) {
         const __m128i notes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coldCells + g));
         const __m128i cold = _mm_cmpeq_epi16(notes, allCold);
-        hot |= uint64_t(~_mm_movemask_epi8(_mm_packs_epi16(cold, cold)) & 0xFF) << g;
+        hot |= uint32_t(~_mm_movemask_epi8(_mm_packs_epi16(cold, cold)) & 0xFF) << g;
     }
     for (; g < count; ++g)
-        hot |= uint64_t(coldCells[g] != 0xFFFF) << g;
+        hot |= uint32_t(coldCells[g] != 0xFFFF) << g;
     return hot;
 }
 
@@ -119,14 +119,16 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
     const uint8_t* cool = coolMap + start;
     uint8_t* dst = nextHeat + start - W;
     uint8_t* copy = heat + start - W;
-    int i = 0, left = W, right = -1;
+    static_assert(kMaxGridSide / 16 <= 32, "a row's groups fit one word");
+    uint32_t hot = 0;
+    int i = 0;
 #if KINDORA_SSE2
     // Cell j reads the cell above it only for itself, before its result is
     // stored there. Where heat and cold alternate from step to step a branch
     // would mispredict, so each group of sixteen notes which of its cells
-    // are cold, and the span is read from those notes at the row's end.
+    // are cold, and the groups of heat are read from those notes at the
+    // row's end.
     const __m128i zero = _mm_setzero_si128();
-    static_assert(kMaxGridSide / 16 <= 64, "a row's groups fit one word");
     uint16_t coldCells[kMaxGridSide / 16];
     int groups = 0;
     for (; i + 16 <= W; i += 16, ++groups) {
@@ -135,20 +137,13 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
         if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
         coldCells[groups] = uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
     }
-    const uint64_t hotGroups = HotGroups(coldCells, groups);
-    if (hotGroups) {
-        left = 16 * __builtin_ctzll(hotGroups);
-        right = 16 * (63 - __builtin_clzll(hotGroups)) + 15;
-    }
+    hot = HotGroups(coldCells, groups);
 #endif
     for (; i < W; ++i) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
         dst[i] = uint8_t(v > 0 ? v : 0);
         if (copyToHeat) copy[i] = dst[i];
-        if (v <= 0) continue;
-        left = std::min(left, i);
-        right = i;
+        hot |= uint32_t(v > 0) << (i / 16);
     }
-    hotLeft[y] = int16_t(left);
-    hotRight[y] = int16_t(right);
+    hotGroups[y] = hot;
 }

@@ -46,9 +46,8 @@ FIRECLASS::FIRECLASS()
       paintedRight(-1),
       paintedTop(0),
       paintedBottom(-1),
-      hotLeft(),
-      hotRight(),
-      spansValid(false) {}
+      hotGroups(),
+      hotGroupsValid(false) {}
 
 FIRECLASS::~FIRECLASS() {
     Cleanup();

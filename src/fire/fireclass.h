@@ -99,12 +99,13 @@ class FIRECLASS {
     // The cells that the last image build painted: columns paintedLeft to
     // paintedRight of rows paintedTop to paintedBottom; none if left > right.
     int32_t paintedLeft, paintedRight, paintedTop, paintedBottom;
-    // Where the last propagation left heat: nextHeat row y is zero outside
-    // columns hotLeft[y + 1] to hotRight[y + 1] (none if left > right), for
-    // the rows -1 to H - 2 that it writes. Only valid while `spansValid`:
-    // from the propagation to the end of the image build of its step.
-    int16_t hotLeft[kMaxGridSide], hotRight[kMaxGridSide];
-    bool spansValid;
+    // Where the last propagation left heat, by groups of sixteen columns: bit
+    // g of hotGroups[y + 1] is clear only where cells 16g to 16g + 15 of
+    // nextHeat row y are all zero, for the rows -1 to H - 2 that it writes.
+    // Only valid while `hotGroupsValid`: from the propagation to the end of
+    // the image build of its step.
+    uint32_t hotGroups[kMaxGridSide];
+    bool hotGroupsValid;
 
     // The steps of Burn, in the order it runs them.
     void AdvanceSpawnTimer(double elapsed);

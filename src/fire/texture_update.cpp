@@ -164,8 +164,8 @@ bool RowZero(const uint8_t* row, int left, int right) {
     return rest == 0;
 }
 
-// The runs from..to - 1 of a row, one bit each.
-uint32_t RunRange(int from, int to) {
+// Bits from..to - 1 of a word: runs or groups of sixteen cells of a row.
+uint32_t BitRange(int from, int to) {
     const uint32_t below = to >= 32 ? ~0u : (1u << to) - 1;
     return from >= to ? 0 : below & ~((1u << from) - 1);
 }
@@ -214,21 +214,22 @@ inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t*
 
 // Whether nextHeat is all zero in columns left to right of rows top to
 // bottom (the plane and its margin rows). The rows that the propagation of
-// this step wrote are told by their spans; the others are read.
+// this step wrote are told by their groups of heat; the others are read.
 bool FIRECLASS::NextHeatZero(int left, int right, int top, int bottom) const {
-    // The rows told by their spans: none, or spanTop to spanBottom.
-    int spanTop = top, spanBottom = top - 1;
-    if (spansValid && std::max(top, -1) <= std::min(bottom, height - 2)) {
-        spanTop = std::max(top, -1);
-        spanBottom = std::min(bottom, height - 2);
+    // The rows told by their groups: none, or groupTop to groupBottom.
+    int groupTop = top, groupBottom = top - 1;
+    if (hotGroupsValid && std::max(top, -1) <= std::min(bottom, height - 2)) {
+        groupTop = std::max(top, -1);
+        groupBottom = std::min(bottom, height - 2);
     }
-    for (int y = spanTop; y <= spanBottom; ++y) {
-        if (hotLeft[y + 1] <= right && hotRight[y + 1] >= left) return false;
-    }
-    for (int y = top; y < spanTop; ++y) {
+    uint32_t reached = 0;
+    for (int y = groupTop; y <= groupBottom; ++y)
+        reached |= hotGroups[y + 1];
+    if (reached & BitRange(left / 16, right / 16 + 1)) return false;
+    for (int y = top; y < groupTop; ++y) {
         if (!RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
     }
-    for (int y = spanBottom + 1; y <= bottom; ++y) {
+    for (int y = groupBottom + 1; y <= bottom; ++y) {
         if (!RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
     }
     return true;
@@ -406,19 +407,15 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
 #else
     const bool charred = BURNSTYLE == 0;
 #endif
-    // Outside the span of heat that the propagation left in this row every
-    // heat is 0, which has no flame when any heat has none: those runs are
-    // cold without a look at their heats.
-    int from = 0, to = R;
-    if (keepColdRuns && spansValid && coldHeat > 0 && y <= H - 2) {
-        const int left = hotLeft[y + 1], right = hotRight[y + 1];
-        from = left <= right ? left / kImageRun : R;
-        to = left <= right ? right / kImageRun + 1 : R;
-    }
-    const uint32_t span = RunRange(from, to);
-    uint32_t cold = RunRange(0, R) & ~span;
-    for (int r = from; r < to; ++r) {
-        const int x = r * kImageRun;
+    // Where the propagation left no heat in this row every heat is 0, which
+    // has no flame when any heat has none: those runs are cold without a
+    // look at their heats.
+    static_assert(kImageRun == 16, "a run is a group of heat");
+    uint32_t maybeHot = BitRange(0, R);
+    if (keepColdRuns && hotGroupsValid && coldHeat > 0 && y <= H - 2) maybeHot &= hotGroups[y + 1];
+    uint32_t cold = BitRange(0, R) & ~maybeHot;
+    for (uint32_t rest = maybeHot; rest; rest &= rest - 1) {
+        const int r = __builtin_ctz(rest), x = r * kImageRun;
 #if KINDORA_SSE2
         cold |= uint32_t(Cold16(paint, _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x))))
                 << r;
@@ -431,11 +428,11 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     }
     // A cold run is kept where the picture under it has not changed since it
     // was painted cold: only those whose flag was cleared are painted.
-    uint32_t toPaint = RunRange(0, R);
+    uint32_t toPaint = BitRange(0, R);
     if (keepColdRuns) toPaint &= ~(cold & ~ClearedRuns(runs, R));
     if (!toPaint) return;
-    for (uint32_t left = toPaint; left; left &= left - 1) {
-        const int r = __builtin_ctz(left), x = r * kImageRun;
+    for (uint32_t rest = toPaint; rest; rest &= rest - 1) {
+        const int r = __builtin_ctz(rest), x = r * kImageRun;
         const bool coldRun = (cold >> r) & 1;
 #if KINDORA_SSE2
         Paint16(paint, coldRun, k + x, d + 4 * x, out + 4 * x);

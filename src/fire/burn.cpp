@@ -12,9 +12,9 @@ void FIRECLASS::Burn(double elapsed) {
     if (BURNSTYLE != 0) AdvanceResetTimer(elapsed);
     ScrollCoolMap();
     // Nothing writes nextHeat from the propagation to the end of the image
-    // build, so the groups of heat that the propagation notes hold until then. The
-    // relaxation moves only the mesh, so in that half the copy of the new
-    // heat into heat can ride along with the propagation.
+    // build, so the groups of heat that the propagation notes hold until
+    // then. The relaxation moves only the mesh, so in that half the copy of
+    // the new heat into heat can ride along with the propagation.
     if (warpPhase == 1) {
         PropagateHeat();
         hotGroupsValid = true;
@@ -119,7 +119,7 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
     const uint8_t* cool = coolMap + start;
     uint8_t* dst = nextHeat + start - W;
     uint8_t* copy = heat + start - W;
-    static_assert(kMaxGridSide / 16 <= 32, "a row's groups fit one word");
+    static_assert(kMaxGridSide / kHeatGroup <= 32, "a row's groups fit one word");
     uint32_t hot = 0;
     int i = 0;
 #if KINDORA_SSE2
@@ -128,8 +128,9 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
     // would mispredict, so each group of sixteen notes which of its cells
     // are cold, and the groups of heat are read from those notes at the
     // row's end.
+    static_assert(kHeatGroup == 16, "a group is one vector of cells");
     const __m128i zero = _mm_setzero_si128();
-    uint16_t coldCells[kMaxGridSide / 16];
+    uint16_t coldCells[kMaxGridSide / kHeatGroup];
     int groups = 0;
     for (; i + 16 <= W; i += 16, ++groups) {
         const __m128i v = Rise16(src + i, cool + i, W);
@@ -143,7 +144,7 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
         dst[i] = uint8_t(v > 0 ? v : 0);
         if (copyToHeat) copy[i] = dst[i];
-        hot |= uint32_t(v > 0) << (i / 16);
+        hot |= uint32_t(v > 0) << (i / kHeatGroup);
     }
     hotGroups[y] = hot;
 }

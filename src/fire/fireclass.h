@@ -10,7 +10,8 @@ constexpr int kMaxSparks = 64;
 constexpr int kZoneColumns = 513;  // enough for the widest grid, plus one
 constexpr int kMeshColumns = 11;
 constexpr int kMeshRows = 13;
-constexpr int kImageRun = 16;  // cells of the fire image that are painted or kept together
+constexpr int kImageRun = 16;   // cells of the fire image that are painted or kept together
+constexpr int kHeatGroup = 16;  // cells of a row whose heat is noted together
 constexpr int kMaxGridSide = FireGridSide(2);  // the widest grid
 
 // One flame front: a flame per grid column, burning between left and right.
@@ -99,8 +100,8 @@ class FIRECLASS {
     // The cells that the last image build painted: columns paintedLeft to
     // paintedRight of rows paintedTop to paintedBottom; none if left > right.
     int32_t paintedLeft, paintedRight, paintedTop, paintedBottom;
-    // Where the last propagation left heat, by groups of sixteen columns: bit
-    // g of hotGroups[y + 1] is clear only where cells 16g to 16g + 15 of
+    // Where the last propagation left heat, by groups of kHeatGroup columns:
+    // bit g of hotGroups[y + 1] is clear only where cells 16g to 16g + 15 of
     // nextHeat row y are all zero, for the rows -1 to H - 2 that it writes.
     // Only valid while `hotGroupsValid`: from the propagation to the end of
     // the image build of its step.

@@ -164,7 +164,7 @@ bool RowZero(const uint8_t* row, int left, int right) {
     return rest == 0;
 }
 
-// Bits from..to - 1 of a word: runs or groups of sixteen cells of a row.
+// Bits from..to - 1 of a word: runs or groups of heat of a row.
 uint32_t BitRange(int from, int to) {
     const uint32_t below = to >= 32 ? ~0u : (1u << to) - 1;
     return from >= to ? 0 : below & ~((1u << from) - 1);
@@ -225,7 +225,7 @@ bool FIRECLASS::NextHeatZero(int left, int right, int top, int bottom) const {
     uint32_t reached = 0;
     for (int y = groupTop; y <= groupBottom; ++y)
         reached |= hotGroups[y + 1];
-    if (reached & BitRange(left / 16, right / 16 + 1)) return false;
+    if (reached & BitRange(left / kHeatGroup, right / kHeatGroup + 1)) return false;
     for (int y = top; y < groupTop; ++y) {
         if (!RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
     }
@@ -410,7 +410,7 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     // Where the propagation left no heat in this row every heat is 0, which
     // has no flame when any heat has none: those runs are cold without a
     // look at their heats.
-    static_assert(kImageRun == 16, "a run is a group of heat");
+    static_assert(kImageRun == kHeatGroup, "a run is a group of heat");
     uint32_t maybeHot = BitRange(0, R);
     if (keepColdRuns && hotGroupsValid && coldHeat > 0 && y <= H - 2) maybeHot &= hotGroups[y + 1];
     uint32_t cold = BitRange(0, R) & ~maybeHot;

@@ -132,6 +132,8 @@ class FIRECLASS {
     void CreateCoolMap();
     void CreateFireTexture();
     void WarpBlockRows(int bx, int by, int rows);
+    void WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
+                         const MESHPOINT& q11, bool inside, int rows, uint8_t* dst);
     void PropagateRow(int y, bool copyToHeat);
     bool NextHeatZero(int left, int right, int top, int bottom) const;
     bool ZeroAround(float x0, float x1, float y0, float y1) const;

@@ -75,6 +75,17 @@ inline void SampleFour(const uint8_t* src, __m128i shift, __m128 sx, __m128 sy, 
     }
 }
 
+// The least and the greatest of four lanes.
+inline float LeastLane(__m128 v) {
+    v = _mm_min_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
+    return _mm_cvtss_f32(_mm_min_ss(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1))));
+}
+
+inline float GreatestLane(__m128 v) {
+    v = _mm_max_ps(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
+    return _mm_cvtss_f32(_mm_max_ss(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1))));
+}
+
 // SampleFour with every position held to columns 0 to W - 1 and rows -2 to
 // maxRow.
 inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRow, __m128 sx,
@@ -95,10 +106,10 @@ inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRo
 }
 #endif
 
+#if !KINDORA_SSE2
 // Where each of the B rows of a block starts sampling and its step along the
 // row: the block's left and right edges walked down by repeated addition,
-// each row's step its span over B. The steps of four rows are divided at
-// once, each lane as a lone division would.
+// each row's step its span over B.
 void LayOutBlockRows(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
                      const MESHPOINT& q11, int B, float* startX, float* startY, float* stepX,
                      float* stepY) {
@@ -118,21 +129,12 @@ void LayOutBlockRows(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT
         rx += rdx;
         ry += rdy;
     }
-    int row = 0;
-#if KINDORA_SSE2
-    const __m128 side = _mm_set1_ps(Bf);
-    for (; row + 4 <= B; row += 4) {
-        const __m128 x = _mm_sub_ps(_mm_loadu_ps(endX + row), _mm_loadu_ps(startX + row));
-        const __m128 y = _mm_sub_ps(_mm_loadu_ps(endY + row), _mm_loadu_ps(startY + row));
-        _mm_storeu_ps(stepX + row, _mm_div_ps(x, side));
-        _mm_storeu_ps(stepY + row, _mm_div_ps(y, side));
-    }
-#endif
-    for (; row < B; ++row) {
+    for (int row = 0; row < B; ++row) {
         stepX[row] = (endX[row] - startX[row]) / Bf;
         stepY[row] = (endY[row] - startY[row]) / Bf;
     }
 }
+#endif
 
 // One row of a block made cold. Blocks are 12, 25 or 51 cells wide; for the
 // wider ones a few overlapping vector stores beat a call to memset.
@@ -268,7 +270,6 @@ void FIRECLASS::TextureBlock(int bx, int by) {
 void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     const int B = blockSize;
     const int W = width;
-    const float Bf = float(B);
     const MESHPOINT& q00 = mesh[bx][by];
     const MESHPOINT& q10 = mesh[bx + 1][by];
     const MESHPOINT& q01 = mesh[bx][by + 1];
@@ -276,7 +277,6 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
 
     const int lastRow = height + 2 * B - 3;
     const float maxRow = float(lastRow);
-    const uint8_t* const src = nextHeat;
     uint8_t* dst = heat + (B * by) * W + B * bx;
     const float minX = std::min(std::min(q00.x, q10.x), std::min(q01.x, q11.x));
     const float maxX = std::max(std::max(q00.x, q10.x), std::max(q01.x, q11.x));
@@ -291,21 +291,13 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
             ZeroCells(dst + row * W, B);
         return;
     }
-    // Where each destination row starts sampling, and its step along the row,
-    // with room for a last group of four that the block's rows do not fill.
-    float startX[64 + 3], startY[64 + 3], stepX[64 + 3], stepY[64 + 3];
-    LayOutBlockRows(q00, q10, q01, q11, B, startX, startY, stepX, stepY);
 #if KINDORA_SSE2
-    // The lanes past the last row repeat it, and write into `spare`.
-    for (int row = B; row < B + 3; ++row) {
-        startX[row] = startX[B - 1];
-        startY[row] = startY[B - 1];
-        stepX[row] = stepX[B - 1];
-        stepY[row] = stepY[B - 1];
-    }
-    uint8_t spare[64];
-    const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
-#endif
+    WarpRowsInLanes(q00, q10, q01, q11, inside, rows, dst);
+#else
+    const float Bf = float(B);
+    const uint8_t* const src = nextHeat;
+    float startX[64], startY[64], stepX[64], stepY[64];
+    LayOutBlockRows(q00, q10, q01, q11, B, startX, startY, stepX, stepY);
     for (int row = 0; row < rows; row += 4, dst += 4 * W) {
         const int lanes = std::min(4, rows - row);
         if (inside) {
@@ -324,17 +316,6 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                 continue;
             }
         }
-#if KINDORA_SSE2
-        uint8_t* const out[4] = {dst, lanes > 1 ? dst + W : spare, lanes > 2 ? dst + 2 * W : spare,
-                                 lanes > 3 ? dst + 3 * W : spare};
-        const __m128 sx = _mm_loadu_ps(startX + row), sy = _mm_loadu_ps(startY + row);
-        const __m128 dx = _mm_loadu_ps(stepX + row), dy = _mm_loadu_ps(stepY + row);
-        if (inside) {
-            SampleFour(src, shift, sx, sy, dx, dy, B, out);
-        } else {
-            SampleFourHeld(src, shift, W, maxRow, sx, sy, dx, dy, B, out);
-        }
-#else
         for (int r = row; r < row + lanes; ++r) {
             float sx = startX[r], sy = startY[r];
             uint8_t* out = dst + (r - row) * W;
@@ -346,9 +327,59 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                 sy += stepY[r];
             }
         }
+    }
 #endif
+}
+
+#if KINDORA_SSE2
+// The rows of a block four at a time, each lane one row. The block's left
+// and right edges, walked down by repeated addition, travel together as
+// (left x, left y, right x, right y); four rows of them, turned on their
+// side, give the starts and ends of the four rows, each lane adding and
+// dividing exactly as a lone row would.
+void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
+                                const MESHPOINT& q11, bool inside, int rows, uint8_t* dst) {
+    const int B = blockSize, W = width;
+    const float maxRow = float(height + 2 * B - 3);
+    const __m128 side = _mm_set1_ps(float(B));
+    const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
+    __m128 edges = _mm_setr_ps(q00.x, q00.y, q10.x, q10.y);
+    const __m128 down =
+        _mm_div_ps(_mm_sub_ps(_mm_setr_ps(q01.x, q01.y, q11.x, q11.y), edges), side);
+    // Lanes past the block's last row repeat it and write into `spare`.
+    uint8_t spare[64];
+    for (int row = 0; row < rows; row += 4, dst += 4 * W) {
+        const int lanes = std::min(4, rows - row);
+        __m128 r0 = edges;
+        __m128 r1 = row + 1 < B ? _mm_add_ps(r0, down) : r0;
+        __m128 r2 = row + 2 < B ? _mm_add_ps(r1, down) : r1;
+        __m128 r3 = row + 3 < B ? _mm_add_ps(r2, down) : r2;
+        edges = _mm_add_ps(r3, down);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        const __m128 sx = r0, sy = r1;
+        const __m128 dx = _mm_div_ps(_mm_sub_ps(r2, sx), side);
+        const __m128 dy = _mm_div_ps(_mm_sub_ps(r3, sy), side);
+        if (inside) {
+            // Each row is a line from its start to B steps on.
+            const __m128 ex = _mm_add_ps(sx, _mm_mul_ps(dx, side));
+            const __m128 ey = _mm_add_ps(sy, _mm_mul_ps(dy, side));
+            if (ZeroAround(LeastLane(_mm_min_ps(sx, ex)), GreatestLane(_mm_max_ps(sx, ex)),
+                           LeastLane(_mm_min_ps(sy, ey)), GreatestLane(_mm_max_ps(sy, ey)))) {
+                for (int r = 0; r < lanes; ++r)
+                    ZeroCells(dst + r * W, B);
+                continue;
+            }
+        }
+        uint8_t* const out[4] = {dst, lanes > 1 ? dst + W : spare, lanes > 2 ? dst + 2 * W : spare,
+                                 lanes > 3 ? dst + 3 * W : spare};
+        if (inside) {
+            SampleFour(nextHeat, shift, sx, sy, dx, dy, B, out);
+        } else {
+            SampleFourHeld(nextHeat, shift, W, maxRow, sx, sy, dx, dy, B, out);
+        }
     }
 }
+#endif
 
 // The warp of the burn step. The mesh reaches below the plane, but of the
 // rows below it only the first is ever read (by the next heat propagation),

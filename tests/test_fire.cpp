@@ -388,6 +388,34 @@ TEST_F(FireTest, StepWarpFillsEveryRowThatIsRead) {
     }
 }
 
+// In the step the warp tells cold rows from the propagation's notes, and
+// reads only the rows that no propagation writes. Heat in bands of rows, so
+// that blocks meet cold rows beside hot ones, and heat in the margin rows
+// below the plane: the warp must write what it writes reading every row.
+TEST_F(FireTest, StepWarpTellsColdRowsAsReadingThemWould) {
+    for (int res = 0; res < 3; ++res) {
+        FIRECLASS& f = Make(res);
+        for (int i = 0; i < 500; ++i)
+            f.Relax();
+        const int W = f.width, H = f.height, B = f.blockSize;
+        for (int first = 0; first < 13; first += 3) {
+            memset(f.heatMem, 0, size_t(H + 2 * B) * W);
+            for (int y = first; y < H; y += 13)
+                for (int x = 0; x < W; ++x)
+                    f.heat[y * W + x] = (x / 16 + y) % 3 ? 0 : 255;
+            f.PropagateHeat();
+            for (int y = H - 1; y <= H + 2 * B - 3; ++y)
+                memset(f.nextHeat + y * W, y % 2 ? 0 : 200, size_t(W));
+            f.hotGroupsValid = true;
+            f.WarpVisibleRows();
+            const std::vector<uint8_t> told(f.heat, f.heat + size_t(H + 1) * W);
+            f.hotGroupsValid = false;
+            f.WarpVisibleRows();
+            ASSERT_EQ(0, memcmp(told.data(), f.heat, told.size())) << res << " " << first;
+        }
+    }
+}
+
 TEST_F(FireTest, WarpSamplesTheQuadOfItsCorners) {
     FIRECLASS& f = Make(0);
     RestMesh(f);
@@ -824,9 +852,14 @@ void CheckStepAgainstThePasses(bool sparse) {
             g.Setup(FireSettingsRecord(res, style, 0, 20, 2));
             const int W = f.width, H = f.height, B = f.blockSize;
             const size_t planeBytes = size_t(H + 2 * B) * W;
-            for (size_t i = 0; i < planeBytes; ++i) {
-                const bool cold = sparse ? rand() % 97 != 0 : (i / W) % 7 < 3;
-                f.heatMem[i] = g.heatMem[i] = cold ? 0 : uint8_t(rand() | (sparse ? 0xC0 : 0));
+            // The margin rows of the next plane, which no propagation writes,
+            // hold heat too: the warp samples them under the bottom row.
+            for (uint8_t* plane : {f.heatMem, f.nextMem}) {
+                uint8_t* twin = plane == f.heatMem ? g.heatMem : g.nextMem;
+                for (size_t i = 0; i < planeBytes; ++i) {
+                    const bool cold = sparse ? rand() % 97 != 0 : (i / W) % 7 < 3;
+                    plane[i] = twin[i] = cold ? 0 : uint8_t(rand() | (sparse ? 0xC0 : 0));
+                }
             }
             for (int i = 0; i < W * H * 4; ++i)
                 f.desk[i] = g.desk[i] = uint8_t(rand());

@@ -36,6 +36,15 @@ struct MESHPOINT {
     float x, y, vx, vy;
 };
 
+// The rows of nextHeat that hold heat in the box about a block's corners:
+// bit y - top for row y, rows top to bottom. With `all`, the box was too
+// tall to tell and every row counts as hot.
+struct HEATROWS {
+    uint64_t bits;
+    int32_t top, bottom;
+    bool all;
+};
+
 // The fire that burns the picture of one view. Planes are W x W bytes,
 // indexed y * W + x with row 0 at the top; the desktop plane is RGBA and
 // stored bottom row first.
@@ -133,10 +142,11 @@ class FIRECLASS {
     void CreateFireTexture();
     void WarpBlockRows(int bx, int by, int rows);
     void WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
-                         const MESHPOINT& q11, bool inside, int rows, uint8_t* dst);
+                         const MESHPOINT& q11, bool inside, const HEATROWS& heatRows, int rows,
+                         uint8_t* dst);
     void PropagateRow(int y, bool copyToHeat);
-    bool NextHeatZero(int left, int right, int top, int bottom) const;
-    bool ZeroAround(float x0, float x1, float y0, float y1) const;
+    uint64_t HeatRows(int left, int right, int top, int bottom) const;
+    HEATROWS HeatRowsAround(float x0, float x1, float y0, float y1) const;
     void BuildImageRow(int y, bool keepColdRuns);
     void AdvanceHotzone(HOTZONE* zone, double elapsed);
     void Scorch(int x, int c0);

@@ -212,41 +212,83 @@ inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t*
     }
 }
 
-}  // namespace
-
-// Whether nextHeat is all zero in columns left to right of rows top to
-// bottom (the plane and its margin rows). The rows that the propagation of
-// this step wrote are told by their groups of heat; the others are read.
-bool FIRECLASS::NextHeatZero(int left, int right, int top, int bottom) const {
-    // The rows told by their groups: none, or groupTop to groupBottom.
-    int groupTop = top, groupBottom = top - 1;
-    if (hotGroupsValid && std::max(top, -1) <= std::min(bottom, height - 2)) {
-        groupTop = std::max(top, -1);
-        groupBottom = std::min(bottom, height - 2);
+// Bit k set where row k of `count` rows of groups of heat meets `columns`.
+uint64_t RowsMeeting(const uint32_t* groups, int count, uint32_t columns) {
+    uint64_t rows = 0;
+    int k = 0;
+#if KINDORA_SSE2
+    const __m128i wanted = _mm_set1_epi32(int(columns)), zero = _mm_setzero_si128();
+    for (; k + 4 <= count; k += 4) {
+        const __m128i met =
+            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(groups + k)), wanted);
+        const int cold = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(met, zero)));
+        rows |= uint64_t(~cold & 15) << k;
     }
-    uint32_t reached = 0;
-    for (int y = groupTop; y <= groupBottom; ++y)
-        reached |= hotGroups[y + 1];
-    if (reached & BitRange(left / kHeatGroup, right / kHeatGroup + 1)) return false;
-    for (int y = top; y < groupTop; ++y) {
-        if (!RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
-    }
-    for (int y = groupBottom + 1; y <= bottom; ++y) {
-        if (!RowZero(nextHeat + ptrdiff_t(y) * width, left, right)) return false;
-    }
-    return true;
+#endif
+    for (; k < count; ++k)
+        rows |= uint64_t((groups[k] & columns) != 0) << k;
+    return rows;
 }
 
-// Whether nextHeat is all zero around the float box [x0, x1] x [y0, y1],
-// widened by two cells (far more than the rounding of the warp's sums) and
-// held to the plane and its margin rows. The box lies about the plane, so
-// truncation serves for rounding down: below zero it gives a first column or
-// row that the holding raises to the same edge, and a last one that is only
-// wider.
-bool FIRECLASS::ZeroAround(float x0, float x1, float y0, float y1) const {
-    const int lastRow = height + 2 * blockSize - 3;
-    return NextHeatZero(std::max(0, int(x0) - 2), std::min(width - 1, int(x1) + 2),
-                        std::max(-2, int(y0) - 2), std::min(lastRow, int(y1) + 2));
+// Whether the rows that samples between y0 and y1 can reach, widened as the
+// block's box was, all lie cold. Those rows lie inside the block's box; were
+// they ever outside it, they count as hot.
+bool RowsCold(const HEATROWS& rows, float y0, float y1) {
+    if (rows.all) return false;
+    const int top = std::max(rows.top, int(y0) - 2);
+    const int bottom = std::min(rows.bottom, int(y1) + 2);
+    if (top > bottom) return false;
+    const uint64_t span = ~uint64_t(0) >> (63 - (bottom - top));
+    return ((rows.bits >> (top - rows.top)) & span) == 0;
+}
+
+}  // namespace
+
+// The rows of nextHeat with heat in columns left to right, top to bottom
+// (the plane and its margin rows, at most 64 of them): bit y - top for row
+// y. The rows that the propagation of this step wrote are told by their
+// groups of heat. The others are read only where those told nothing: else
+// they count as hot, as reading them would not save the block.
+uint64_t FIRECLASS::HeatRows(int left, int right, int top, int bottom) const {
+    // The rows told by their groups: none, or toldTop to toldBottom.
+    int toldTop = top, toldBottom = top - 1;
+    if (hotGroupsValid && std::max(top, -1) <= std::min(bottom, height - 2)) {
+        toldTop = std::max(top, -1);
+        toldBottom = std::min(bottom, height - 2);
+    }
+    uint64_t rows = 0;
+    if (toldTop <= toldBottom) {
+        const uint32_t columns = BitRange(left / kHeatGroup, right / kHeatGroup + 1);
+        rows = RowsMeeting(hotGroups + toldTop + 1, toldBottom - toldTop + 1, columns)
+               << (toldTop - top);
+    }
+    const bool known = rows != 0;
+    const auto read = [&](int y) {
+        const bool hot = known || !RowZero(nextHeat + ptrdiff_t(y) * width, left, right);
+        return uint64_t(hot) << (y - top);
+    };
+    for (int y = top; y < toldTop; ++y)
+        rows |= read(y);
+    for (int y = toldBottom + 1; y <= bottom; ++y)
+        rows |= read(y);
+    return rows;
+}
+
+// The rows with heat around the float box [x0, x1] x [y0, y1] of a block's
+// corners, widened by two cells (far more than the rounding of the warp's
+// sums) and held to the plane and its margin rows. The box lies about the
+// plane, so truncation serves for rounding down: below zero it gives a first
+// column or row that the holding raises to the same edge, and a last one
+// that is only wider.
+HEATROWS FIRECLASS::HeatRowsAround(float x0, float x1, float y0, float y1) const {
+    HEATROWS rows;
+    rows.top = std::max(-2, int(y0) - 2);
+    rows.bottom = std::min(height + 2 * blockSize - 3, int(y1) + 2);
+    rows.all = rows.bottom - rows.top > 63;
+    rows.bits = rows.all ? ~uint64_t(0)
+                         : HeatRows(std::max(0, int(x0) - 2), std::min(width - 1, int(x1) + 2),
+                                    rows.top, rows.bottom);
+    return rows;
 }
 
 // Fills block (bx, by) of `heat` from the quadrilateral that its four mesh
@@ -286,13 +328,15 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
                         maxY < maxRow + 0.5f && q00.x == q00.x && q10.x == q10.x &&
                         q01.x == q01.x && q11.x == q11.x && q00.y == q00.y && q10.y == q10.y &&
                         q01.y == q01.y && q11.y == q11.y;
-    if (inside && ZeroAround(minX, maxX, minY, maxY)) {
+    HEATROWS heatRows = {~uint64_t(0), 0, 0, true};
+    if (inside) heatRows = HeatRowsAround(minX, maxX, minY, maxY);
+    if (!heatRows.all && heatRows.bits == 0) {
         for (int row = 0; row < rows; ++row)
             ZeroCells(dst + row * W, B);
         return;
     }
 #if KINDORA_SSE2
-    WarpRowsInLanes(q00, q10, q01, q11, inside, rows, dst);
+    WarpRowsInLanes(q00, q10, q01, q11, inside, heatRows, rows, dst);
 #else
     const float Bf = float(B);
     const uint8_t* const src = nextHeat;
@@ -302,15 +346,13 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
         const int lanes = std::min(4, rows - row);
         if (inside) {
             // Each row is a line from its start to B steps on.
-            float x0 = startX[row], x1 = x0, y0 = startY[row], y1 = y0;
+            float y0 = startY[row], y1 = y0;
             for (int r = row; r < row + lanes; ++r) {
-                const float ex = startX[r] + stepX[r] * Bf, ey = startY[r] + stepY[r] * Bf;
-                x0 = std::min(x0, std::min(startX[r], ex));
-                x1 = std::max(x1, std::max(startX[r], ex));
+                const float ey = startY[r] + stepY[r] * Bf;
                 y0 = std::min(y0, std::min(startY[r], ey));
                 y1 = std::max(y1, std::max(startY[r], ey));
             }
-            if (ZeroAround(x0, x1, y0, y1)) {
+            if (RowsCold(heatRows, y0, y1)) {
                 for (int r = 0; r < lanes; ++r)
                     ZeroCells(dst + r * W, B);
                 continue;
@@ -338,7 +380,8 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
 // side, give the starts and ends of the four rows, each lane adding and
 // dividing exactly as a lone row would.
 void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
-                                const MESHPOINT& q11, bool inside, int rows, uint8_t* dst) {
+                                const MESHPOINT& q11, bool inside, const HEATROWS& heatRows,
+                                int rows, uint8_t* dst) {
     const int B = blockSize, W = width;
     const float maxRow = float(height + 2 * B - 3);
     const __m128 side = _mm_set1_ps(float(B));
@@ -361,10 +404,9 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
         const __m128 dy = _mm_div_ps(_mm_sub_ps(r3, sy), side);
         if (inside) {
             // Each row is a line from its start to B steps on.
-            const __m128 ex = _mm_add_ps(sx, _mm_mul_ps(dx, side));
             const __m128 ey = _mm_add_ps(sy, _mm_mul_ps(dy, side));
-            if (ZeroAround(LeastLane(_mm_min_ps(sx, ex)), GreatestLane(_mm_max_ps(sx, ex)),
-                           LeastLane(_mm_min_ps(sy, ey)), GreatestLane(_mm_max_ps(sy, ey)))) {
+            if (RowsCold(heatRows, LeastLane(_mm_min_ps(sy, ey)),
+                         GreatestLane(_mm_max_ps(sy, ey)))) {
                 for (int r = 0; r < lanes; ++r)
                     ZeroCells(dst + r * W, B);
                 continue;

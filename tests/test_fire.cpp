@@ -619,6 +619,78 @@ HOTZONE& OneColumnZone(FIRECLASS& f, int x, float row, float speed) {
     return z;
 }
 
+// The plain rule of a zone's step, for a style whose scorch draws no number
+// of its own beyond the two of every scorch (style 1).
+void ReferenceAdvanceHotzone(HOTZONE& z, uint8_t* heat, int W, int H, double elapsed) {
+    const auto hold = [](double v, int lo, int hi) {
+        return !(v > lo) ? lo : v > hi ? hi : int(v);
+    };
+    z.life = float(z.life - elapsed);
+    if (!(z.life > 0)) return;
+    if (z.left > 0) z.left = std::max(0.0f, float(z.left - z.spread * elapsed));
+    if (z.right < W) z.right = std::min(float(W), float(z.right + z.spread * elapsed));
+    if (rand() % 256 > 228) z.shift = rand() % W;
+    for (int x = hold(z.left, 0, W); x < hold(z.right, 0, W); ++x) {
+        if (z.fuel[x] <= 0) continue;
+        const float y1 = float(z.row[x] - z.speed[(x + z.shift) % W] * elapsed);
+        const int c1 = hold(y1, -(1 << 20), 1 << 20), c0 = hold(z.row[x], -(1 << 20), 1 << 20);
+        if (c1 < 0 || c1 > H + 1) {
+            z.fuel[x] = 0;
+        } else {
+            for (int r = c1 - 1; r <= c1 + 1; ++r)
+                heat[r * W + x] = 255;
+        }
+        if (c1 != c0) {
+            z.fuel[x] -= rand() % 5;
+            rand(), rand();
+        }
+        z.row[x] = y1;
+    }
+}
+
+// Zones whose columns run out of fuel, cross rows, leave the grid or stand
+// far off it (or at no row at all), with shifts that wrap between
+// neighbouring columns: the zones' step stamps, moves and draws what the
+// plain rule does.
+TEST_F(FireTest, HotZonesAdvanceAsThePlainRuleSays) {
+    FIRECLASS& f = Make(1, 1);
+    const int W = f.width, H = f.height;
+    const size_t planeBytes = size_t(H + 2 * f.blockSize) * W;
+    const float odd[] = {0.01f, 0.99f, H + 1.5f, H + 2.0f, -0.5f, -1.5f, 1e30f, NAN, 120.98f};
+    srand(5);
+    f.numHotzones = 4;
+    for (int n = 0; n < 4; ++n) {
+        HOTZONE& z = f.hotzones[n];
+        memset(&z, 0, sizeof z);
+        z.life = 30.0f;
+        z.left = float(rand() % W);
+        z.right = z.left + 10.0f;
+        z.spread = 40.0f;
+        z.shift = W - 1 - n;
+        for (int x = 0; x < W; ++x) {
+            z.fuel[x] = rand() % 8 ? 200 : -(rand() % 2);
+            z.row[x] = rand() % 3 ? float(rand() % (H + 2)) + float(rand() % 100) / 100.0f
+                                  : odd[rand() % 9];
+            z.speed[x] = float(rand() % 40 - 10) / 10.0f;
+        }
+    }
+    memset(f.heatMem, 0, planeBytes);
+    std::vector<uint8_t> heat(f.heatMem, f.heatMem + planeBytes);
+    HOTZONE zones[4];
+    memcpy(zones, f.hotzones, sizeof zones);
+    for (int step = 0; step < 120; ++step) {
+        srand(unsigned(step));
+        f.AdvanceHotzones(1.0 / 60.0);
+        const int next = rand();
+        srand(unsigned(step));
+        for (HOTZONE& z : zones)
+            ReferenceAdvanceHotzone(z, heat.data() + 2 * W, W, H, 1.0 / 60.0);
+        ASSERT_EQ(next, rand()) << step;
+        ASSERT_EQ(0, memcmp(heat.data(), f.heatMem, planeBytes)) << step;
+        ASSERT_EQ(0, memcmp(zones, f.hotzones, sizeof zones)) << step;
+    }
+}
+
 TEST_F(FireTest, FlameLeavingTheGridScorchesItsOldRowOnly) {
     FIRECLASS& f = Make(0, 1);
     const int W = f.width, H = f.height, x = 40;
@@ -890,7 +962,8 @@ void CheckStepAgainstThePasses(bool sparse) {
                 std::vector<uint8_t> texels(size_t(W) * H * 4);
                 glBindTexture(GL_TEXTURE_2D, f.fireTexID);
                 glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-                ASSERT_EQ(0, memcmp(texels.data(), g.fireImage, texels.size())) << res << " " << step;
+                ASSERT_EQ(0, memcmp(texels.data(), g.fireImage, texels.size()))
+                    << res << " " << step;
             }
         }
     }

@@ -235,8 +235,8 @@ uint64_t RowsMeeting(const uint32_t* groups, int count, uint32_t columns) {
 // they ever outside it, they count as hot.
 bool RowsCold(const HEATROWS& rows, float y0, float y1) {
     if (rows.all) return false;
-    const int top = std::max(rows.top, int(y0) - 2);
-    const int bottom = std::min(rows.bottom, int(y1) + 2);
+    const int top = std::max(rows.top, int(y0) - 1);
+    const int bottom = std::min(rows.bottom, int(y1) + 1);
     if (top > bottom) return false;
     const uint64_t span = ~uint64_t(0) >> (63 - (bottom - top));
     return ((rows.bits >> (top - rows.top)) & span) == 0;
@@ -275,18 +275,17 @@ uint64_t FIRECLASS::HeatRows(int left, int right, int top, int bottom) const {
 }
 
 // The rows with heat around the float box [x0, x1] x [y0, y1] of a block's
-// corners, widened by two cells (far more than the rounding of the warp's
-// sums) and held to the plane and its margin rows. The box lies about the
-// plane, so truncation serves for rounding down: below zero it gives a first
-// column or row that the holding raises to the same edge, and a last one
-// that is only wider.
+// corners. Every sample lies in that box but for the rounding of the warp's
+// sums, thousandths of a cell, and truncation keeps order: so the cell of a
+// sample lies within one cell of the box's edges truncated. The box is
+// widened by that cell and held to the plane and its margin rows.
 HEATROWS FIRECLASS::HeatRowsAround(float x0, float x1, float y0, float y1) const {
     HEATROWS rows;
-    rows.top = std::max(-2, int(y0) - 2);
-    rows.bottom = std::min(height + 2 * blockSize - 3, int(y1) + 2);
+    rows.top = std::max(-2, int(y0) - 1);
+    rows.bottom = std::min(height + 2 * blockSize - 3, int(y1) + 1);
     rows.all = rows.bottom - rows.top > 63;
     rows.bits = rows.all ? ~uint64_t(0)
-                         : HeatRows(std::max(0, int(x0) - 2), std::min(width - 1, int(x1) + 2),
+                         : HeatRows(std::max(0, int(x0) - 1), std::min(width - 1, int(x1) + 1),
                                     rows.top, rows.bottom);
     return rows;
 }

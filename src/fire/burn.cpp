@@ -73,8 +73,7 @@ void FIRECLASS::ScrollCoolMap() {
 // read as one flat array, so row ends wrap into the neighbouring rows and the
 // first and last rows read the margins.
 void FIRECLASS::PropagateHeat() {
-    for (int y = 0; y < height; ++y)
-        PropagateRow(y, false);
+    PropagateRows(false);
 }
 
 // PropagateHeat, then W * H bytes of nextHeat copied into heat. Row y - 1 of
@@ -83,8 +82,7 @@ void FIRECLASS::PropagateHeat() {
 // it stands.
 void FIRECLASS::PropagateAndCopy() {
     const size_t W = size_t(width), last = (size_t(height) - 1) * W;
-    for (int y = 0; y < height; ++y)
-        PropagateRow(y, y > 0);
+    PropagateRows(true);
     memcpy(heat + last, nextHeat + last, W);
 }
 
@@ -110,9 +108,28 @@ uint32_t HotGroups(const uint16_t* coldCells, int count) {
 }  // namespace
 #endif
 
+// Every row of the flat rule, each noting its groups of heat. A row's
+// notes of cold cells are read one row later: read at once, the wide load
+// would wait for the narrow stores that wrote them to land.
+void FIRECLASS::PropagateRows(bool copyToHeat) {
+    uint16_t coldCells[2][kMaxGridSide / kHeatGroup];
+    uint32_t tailHot[2] = {0, 0};
+    for (int y = 0; y <= height; ++y) {
+        if (y < height) tailHot[y & 1] = PropagateRow(y, copyToHeat && y > 0, coldCells[y & 1]);
+        if (y == 0) continue;
+        uint32_t hot = tailHot[(y - 1) & 1];
+#if KINDORA_SSE2
+        hot |= HotGroups(coldCells[(y - 1) & 1], width / kHeatGroup);
+#endif
+        hotGroups[y - 1] = hot;
+    }
+}
+
 // Row y of the flat rule: cells y * W .. y * W + W - 1, written one row up,
-// into nextHeat and, with copyToHeat, into heat as well.
-void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
+// into nextHeat and, with copyToHeat, into heat as well. The cold cells of
+// each whole group of sixteen go to coldCells, a bit each; the groups of
+// heat among the cells past them are returned.
+uint32_t FIRECLASS::PropagateRow(int y, bool copyToHeat, uint16_t* coldCells) {
     const int W = width;
     const size_t start = size_t(y) * size_t(W);
     const uint8_t* src = heat + start;
@@ -126,11 +143,9 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
     // Cell j reads the cell above it only for itself, before its result is
     // stored there. Where heat and cold alternate from step to step a branch
     // would mispredict, so each group of sixteen notes which of its cells
-    // are cold, and the groups of heat are read from those notes at the
-    // row's end.
+    // are cold, and the groups of heat are read from those notes later.
     static_assert(kHeatGroup == 16, "a group is one vector of cells");
     const __m128i zero = _mm_setzero_si128();
-    uint16_t coldCells[kMaxGridSide / kHeatGroup];
     int groups = 0;
     for (; i + 16 <= W; i += 16, ++groups) {
         const __m128i v = Rise16(src + i, cool + i, W);
@@ -138,7 +153,8 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
         if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
         coldCells[groups] = uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
     }
-    hot = HotGroups(coldCells, groups);
+#else
+    (void)coldCells;
 #endif
     for (; i < W; ++i) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
@@ -146,5 +162,5 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat) {
         if (copyToHeat) copy[i] = dst[i];
         hot |= uint32_t(v > 0) << (i / kHeatGroup);
     }
-    hotGroups[y] = hot;
+    return hot;
 }

@@ -144,7 +144,8 @@ class FIRECLASS {
     void WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
                          const MESHPOINT& q11, bool inside, const HEATROWS& heatRows, int rows,
                          uint8_t* dst);
-    void PropagateRow(int y, bool copyToHeat);
+    void PropagateRows(bool copyToHeat);
+    uint32_t PropagateRow(int y, bool copyToHeat, uint16_t* coldCells);
     uint64_t HeatRows(int left, int right, int top, int bottom) const;
     HEATROWS HeatRowsAround(float x0, float x1, float y0, float y1) const;
     void BuildImageRow(int y, bool keepColdRuns);

@@ -6,9 +6,28 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "tables.h"
+
+namespace {
+
+// The planes start on a cache line: a run of sixteen cells, or of their
+// colours, then spans no more lines than it must.
+constexpr std::align_val_t kPlaneAlignment{64};
+
+uint8_t* NewPlane(size_t bytes) {
+    uint8_t* plane = new (kPlaneAlignment, std::nothrow) uint8_t[bytes];
+    if (plane) memset(plane, 0, bytes);
+    return plane;
+}
+
+void DeletePlane(uint8_t* plane) {
+    if (plane) operator delete[](plane, kPlaneAlignment);
+}
+
+}  // namespace
 
 FIRECLASS::FIRECLASS()
     : heatMem(nullptr),
@@ -77,12 +96,12 @@ void FIRECLASS::Setup(SETTINGS settings) {
 
     const size_t W = size_t(width), H = size_t(height), B = size_t(blockSize);
     const size_t heatBytes = (H + 2 * B) * W;
-    heatMem = new (std::nothrow) uint8_t[heatBytes]();
-    nextMem = new (std::nothrow) uint8_t[heatBytes]();
-    coolMem = new (std::nothrow) uint8_t[2 * W * H];
-    fireImage = new (std::nothrow) uint8_t[W * H * 4]();
-    deskMem = new (std::nothrow) uint8_t[(4 * H + 16) * W]();
-    coldRuns = new (std::nothrow) uint8_t[W * H / kImageRun]();
+    heatMem = NewPlane(heatBytes);
+    nextMem = NewPlane(heatBytes);
+    coolMem = NewPlane(2 * W * H);
+    fireImage = NewPlane(W * H * 4);
+    deskMem = NewPlane((4 * H + 16) * W);
+    coldRuns = NewPlane(W * H / kImageRun);
     if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem || !coldRuns) {
         // Without its planes the fire stays empty; Burn then does nothing.
         Cleanup();
@@ -186,12 +205,8 @@ void FIRECLASS::LayOutMesh() {
 
 void FIRECLASS::Cleanup() {
     desk = nextHeat = heat = nullptr;
-    delete[] heatMem;
-    delete[] nextMem;
-    delete[] coolMem;
-    delete[] fireImage;
-    delete[] deskMem;
-    delete[] coldRuns;
+    for (uint8_t* plane : {heatMem, nextMem, coolMem, fireImage, deskMem, coldRuns})
+        DeletePlane(plane);
     heatMem = nextMem = coolMem = coolMap = fireImage = deskMem = coldRuns = nullptr;
     // The name is forgotten once deleted, so that a second clean-up cannot
     // delete a texture that has since been given the same name.

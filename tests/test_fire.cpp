@@ -915,7 +915,7 @@ void ReferenceBurn(FIRECLASS& g, double elapsed) {
 // groups of sixteen with cold ones between them.
 void CheckStepAgainstThePasses(bool sparse) {
     for (int res = 0; res < 3; ++res) {
-        for (int style = 0; style < 2; ++style) {
+        for (int style = 0; style < 4; ++style) {
             srand(11 + res);
             auto fp = std::make_unique<FIRECLASS>(), gp = std::make_unique<FIRECLASS>();
             FIRECLASS &f = *fp, &g = *gp;
@@ -935,6 +935,7 @@ void CheckStepAgainstThePasses(bool sparse) {
             }
             for (int i = 0; i < W * H * 4; ++i)
                 f.desk[i] = g.desk[i] = uint8_t(rand());
+            f.DeskChanged();
             for (int step = 0; step < 2 * H + 5; ++step) {
                 if (step % 37 == 5) {  // a mesh point well off the plane
                     const int c = 1 + step % 9, r = 1 + step % 11;

@@ -61,6 +61,7 @@ FIRECLASS::FIRECLASS()
       coldHeat(0),
       coolMem(nullptr),
       coldRuns(nullptr),
+      under(nullptr),
       paintedLeft(0),
       paintedRight(-1),
       paintedTop(0),
@@ -102,7 +103,8 @@ void FIRECLASS::Setup(SETTINGS settings) {
     fireImage = NewPlane(W * H * 4);
     deskMem = NewPlane((4 * H + 16) * W);
     coldRuns = NewPlane(W * H / kImageRun);
-    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem || !coldRuns) {
+    under = NewPlane(W * H * 4);
+    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem || !coldRuns || !under) {
         // Without its planes the fire stays empty; Burn then does nothing.
         Cleanup();
         width = height = 0;
@@ -205,9 +207,9 @@ void FIRECLASS::LayOutMesh() {
 
 void FIRECLASS::Cleanup() {
     desk = nextHeat = heat = nullptr;
-    for (uint8_t* plane : {heatMem, nextMem, coolMem, fireImage, deskMem, coldRuns})
+    for (uint8_t* plane : {heatMem, nextMem, coolMem, fireImage, deskMem, coldRuns, under})
         DeletePlane(plane);
-    heatMem = nextMem = coolMem = coolMap = fireImage = deskMem = coldRuns = nullptr;
+    heatMem = nextMem = coolMem = coolMap = fireImage = deskMem = coldRuns = under = nullptr;
     // The name is forgotten once deleted, so that a second clean-up cannot
     // delete a texture that has since been given the same name.
     if (fireTexID) glDeleteTextures(1, &fireTexID);

@@ -58,7 +58,8 @@ class FIRECLASS {
     void Setup(SETTINGS settings);
     void Cleanup();
     void ResetDesktop();
-    // The desk plane was written from outside the step.
+    // To be called whenever the desk plane was written from outside the
+    // step: the step paints from what it keeps of the plane.
     void DeskChanged();
     void Burn(double elapsed);
 
@@ -106,6 +107,10 @@ class FIRECLASS {
     // One byte per run of the fire image: 1 while the run holds the picture's
     // part alone, for the picture as it stands.
     uint8_t* coldRuns;
+    // What shows under the flames of each cell, kept from the desk plane:
+    // W * H RGBA, row 0 at the top as in the image. Its alpha is the burn
+    // mark; with style 0 its colour is half the picture's, else black.
+    uint8_t* under;
     // The cells that the last image build painted: columns paintedLeft to
     // paintedRight of rows paintedTop to paintedBottom; none if left > right.
     int32_t paintedLeft, paintedRight, paintedTop, paintedBottom;
@@ -136,6 +141,8 @@ class FIRECLASS {
 
    private:
     void ClearDesktopAlpha();
+    void RebuildUnder();
+    void RepaintEveryRun();
     void BuildPalette();
     void LayOutMesh();
     void CreateCoolMap();

@@ -198,6 +198,11 @@ void FIRECLASS::Scorch(int x, int c0) {
             to[3] = uint8_t(255 - rand() % 30);
             break;
     }
+    // The cell's colour and mark show under its flames from the next image on.
+    uint8_t* shown = under + (ptrdiff_t(H - 1 - target) * W + x) * 4;
+    for (int b = 0; b < 3; ++b)
+        shown[b] = BURNSTYLE == 0 ? uint8_t(to[b] >> 1) : 0;
+    shown[3] = to[3];
 }
 
 void FIRECLASS::StartSpark() {

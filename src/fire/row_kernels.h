@@ -40,7 +40,6 @@ inline __m128i Rise16(const uint8_t* src, const uint8_t* cool, int W) {
 // What the image build needs of the fire, fixed for a whole pass.
 struct PaintSetup {
     const uint32_t* palette;  // packed RGBA words
-    bool charred;             // style 0: half the picture's colour shows
     bool anyCold;             // some heat values have no flame at all
     __m128i coldTop;          // the highest of them
 };
@@ -51,28 +50,29 @@ inline bool Cold16(const PaintSetup& s, __m128i heats) {
                                                          _mm_setzero_si128())) == 0xFFFF;
 }
 
-// Sixteen cells of the fire image from their heats k[0..15] and desktop
-// cells d, stored at out. Where none of the sixteen has a flame (`cold`),
-// only the picture's part is formed.
-inline void Paint16(const PaintSetup& s, bool cold, const uint8_t* k, const uint8_t* d,
+// Sixteen cells of the fire image from their heats k[0..15] and what shows
+// under them, u, stored at out. Where none of the sixteen has a flame
+// (`cold`), what shows under them is all there is.
+inline void Paint16(const PaintSetup& s, bool cold, const uint8_t* k, const uint8_t* u,
                     uint8_t* out) {
-    const __m128i alphaMask = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i halfMask = _mm_set1_epi32(0x007F7F7F);
     for (int q = 0; q < 16; q += 4) {
-        const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * q));
-        __m128i under = _mm_and_si128(cells, alphaMask);
-        if (s.charred) {
-            // Halve the colour bytes: a 16-bit shift, then drop the bit
-            // that slid in from the neighbouring byte.
-            under = _mm_or_si128(under, _mm_and_si128(_mm_srli_epi16(cells, 1), halfMask));
-        }
+        __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 4 * q));
         if (!cold) {
             const __m128i flame = _mm_set_epi32(int(s.palette[k[q + 3]]), int(s.palette[k[q + 2]]),
                                                 int(s.palette[k[q + 1]]), int(s.palette[k[q]]));
-            under = _mm_adds_epu8(flame, under);
+            cells = _mm_adds_epu8(flame, cells);
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * q), under);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * q), cells);
     }
+}
+
+// Four desktop cells as they show under flames: the burn mark and, with
+// `charred`, half the colour (a 16-bit shift, then the bit that slid in from
+// the neighbouring byte dropped).
+inline __m128i Under4(__m128i cells, bool charred) {
+    const __m128i mark = _mm_and_si128(cells, _mm_set1_epi32(int(0xFF000000u)));
+    if (!charred) return mark;
+    return _mm_or_si128(mark, _mm_and_si128(_mm_srli_epi16(cells, 1), _mm_set1_epi32(0x007F7F7F)));
 }
 
 #endif

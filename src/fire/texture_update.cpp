@@ -197,17 +197,15 @@ uint32_t ClearedRuns(const uint8_t* runs, int count) {
 #if KINDORA_SSE2
 PaintSetup PaintFor(const FIRECLASS& f) {
     const bool anyCold = f.coldHeat > 0;
-    return {f.packedPalette, f.BURNSTYLE == 0, anyCold,
-            _mm_set1_epi8(char(anyCold ? f.coldHeat - 1 : 0))};
+    return {f.packedPalette, anyCold, _mm_set1_epi8(char(anyCold ? f.coldHeat - 1 : 0))};
 }
 #endif
 
-// One cell of the fire image: the flame colour plus what lies under it, each
-// byte saturating at 255.
-inline void FireCell(uint32_t flame, const uint8_t* cell, bool charred, uint8_t* out) {
+// One cell of the fire image: the flame colour plus what shows under it,
+// each byte saturating at 255.
+inline void FireCell(uint32_t flame, const uint8_t* under, uint8_t* out) {
     for (int b = 0; b < 4; ++b) {
-        const int under = b == 3 ? cell[3] : charred ? cell[b] >> 1 : 0;
-        const int sum = int((flame >> (8 * b)) & 255) + under;
+        const int sum = int((flame >> (8 * b)) & 255) + under[b];
         out[b] = uint8_t(sum < 255 ? sum : 255);
     }
 }
@@ -446,8 +444,10 @@ void FIRECLASS::TextureWarp() {
 // picture's burn state. Burnt cells (desktop alpha) cover the picture; with
 // style 0 they show half the scorched colour under the flames. Both sums
 // saturate at 255, so the whole image is built with byte-saturating adds,
-// four cells at a time, in row order.
+// four cells at a time, in row order. This build takes the desk plane as it
+// stands.
 void FIRECLASS::BuildFireImage() {
+    RebuildUnder();
     for (int y = 0; y < height; ++y)
         BuildImageRow(y, false);
     paintedLeft = paintedTop = 0;
@@ -471,13 +471,11 @@ void FIRECLASS::BuildChangedImage() {
 void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     const int W = width, H = height, R = W / kImageRun;
     const uint8_t* k = nextHeat + size_t(y) * W;
-    const uint8_t* d = desk + size_t(H - 1 - y) * W * 4;
+    const uint8_t* u = under + size_t(y) * W * 4;
     uint8_t* out = fireImage + size_t(y) * W * 4;
     uint8_t* runs = coldRuns + size_t(y) * size_t(R);
 #if KINDORA_SSE2
     const PaintSetup paint = PaintFor(*this);
-#else
-    const bool charred = BURNSTYLE == 0;
 #endif
     // Where the propagation left no heat in this row every heat is 0, which
     // has no flame when any heat has none: those runs are cold without a
@@ -507,10 +505,10 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
         const int r = __builtin_ctz(rest), x = r * kImageRun;
         const bool coldRun = (cold >> r) & 1;
 #if KINDORA_SSE2
-        Paint16(paint, coldRun, k + x, d + 4 * x, out + 4 * x);
+        Paint16(paint, coldRun, k + x, u + 4 * x, out + 4 * x);
 #else
         for (int i = x; i < x + kImageRun; ++i)
-            FireCell(packedPalette[k[i]], d + 4 * i, charred, out + 4 * i);
+            FireCell(packedPalette[k[i]], u + 4 * i, out + 4 * i);
 #endif
         runs[r] = coldRun;
     }
@@ -520,10 +518,38 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     paintedBottom = y;
 }
 
-// Every run of the image is painted at the next step, as after a change of
-// the picture under the fire.
+// The picture under the fire changed: what shows under the flames is taken
+// from it again, and every run of the image is painted at the next step.
 void FIRECLASS::DeskChanged() {
+    RebuildUnder();
+    RepaintEveryRun();
+}
+
+void FIRECLASS::RepaintEveryRun() {
     if (coldRuns) memset(coldRuns, 0, size_t(width) * size_t(height) / kImageRun);
+}
+
+// What shows under the flames, from the whole desk plane.
+void FIRECLASS::RebuildUnder() {
+    if (!under) return;
+    const int W = width, H = height;
+    const bool charred = BURNSTYLE == 0;
+    for (int y = 0; y < H; ++y) {
+        const uint8_t* cell = desk + size_t(H - 1 - y) * W * 4;
+        uint8_t* shown = under + size_t(y) * W * 4;
+        int x = 0;
+#if KINDORA_SSE2
+        for (; x + 4 <= W; x += 4) {
+            const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + 4 * x));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + 4 * x), Under4(cells, charred));
+        }
+#endif
+        for (; x < W; ++x) {
+            for (int b = 0; b < 3; ++b)
+                shown[4 * x + b] = charred ? uint8_t(cell[4 * x + b] >> 1) : 0;
+            shown[4 * x + 3] = cell[4 * x + 3];
+        }
+    }
 }
 
 // The whole image goes up as it stands. Whoever wrote it may have changed
@@ -531,7 +557,7 @@ void FIRECLASS::DeskChanged() {
 void FIRECLASS::UploadFireImage() {
     glBindTexture(GL_TEXTURE_2D, fireTexID);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, fireImage);
-    DeskChanged();
+    RepaintEveryRun();
 }
 
 // The rectangle that the last image build painted; the rest of the texture

@@ -108,28 +108,37 @@ uint32_t HotGroups(const uint16_t* coldCells, int count) {
 }  // namespace
 #endif
 
-// Every row of the flat rule, each noting its groups of heat. A row's
-// notes of cold cells are read one row later: read at once, the wide load
-// would wait for the narrow stores that wrote them to land.
+// What the propagation of a row notes: by groups of sixteen cells, which
+// came out cold and which without a flame; and for the cells past the last
+// whole group, their groups of heat and of flame.
+struct ROWNOTES {
+    uint16_t coldCells[kMaxGridSide / kHeatGroup];
+    uint16_t flamelessCells[kMaxGridSide / kHeatGroup];
+    uint32_t tailHot, tailFlame;
+};
+
+// Every row of the flat rule, each noting its groups of heat and of flame.
+// A row's notes are read one row later: read at once, the wide loads would
+// wait for the narrow stores that wrote them to land.
 void FIRECLASS::PropagateRows(bool copyToHeat) {
-    uint16_t coldCells[2][kMaxGridSide / kHeatGroup];
-    uint32_t tailHot[2] = {0, 0};
+    ROWNOTES notes[2];
     for (int y = 0; y <= height; ++y) {
-        if (y < height) tailHot[y & 1] = PropagateRow(y, copyToHeat && y > 0, coldCells[y & 1]);
+        if (y < height) PropagateRow(y, copyToHeat && y > 0, &notes[y & 1]);
         if (y == 0) continue;
-        uint32_t hot = tailHot[(y - 1) & 1];
+        const ROWNOTES& last = notes[(y - 1) & 1];
+        uint32_t hot = last.tailHot, flame = last.tailFlame;
 #if KINDORA_SSE2
-        hot |= HotGroups(coldCells[(y - 1) & 1], width / kHeatGroup);
+        hot |= HotGroups(last.coldCells, width / kHeatGroup);
+        flame |= HotGroups(last.flamelessCells, width / kHeatGroup);
 #endif
         hotGroups[y - 1] = hot;
+        flameGroups[y - 1] = flame;
     }
 }
 
 // Row y of the flat rule: cells y * W .. y * W + W - 1, written one row up,
-// into nextHeat and, with copyToHeat, into heat as well. The cold cells of
-// each whole group of sixteen go to coldCells, a bit each; the groups of
-// heat among the cells past them are returned.
-uint32_t FIRECLASS::PropagateRow(int y, bool copyToHeat, uint16_t* coldCells) {
+// into nextHeat and, with copyToHeat, into heat as well, with its notes.
+void FIRECLASS::PropagateRow(int y, bool copyToHeat, ROWNOTES* notes) {
     const int W = width;
     const size_t start = size_t(y) * size_t(W);
     const uint8_t* src = heat + start;
@@ -137,30 +146,32 @@ uint32_t FIRECLASS::PropagateRow(int y, bool copyToHeat, uint16_t* coldCells) {
     uint8_t* dst = nextHeat + start - W;
     uint8_t* copy = heat + start - W;
     static_assert(kMaxGridSide / kHeatGroup <= 32, "a row's groups fit one word");
-    uint32_t hot = 0;
+    notes->tailHot = notes->tailFlame = 0;
     int i = 0;
 #if KINDORA_SSE2
     // Cell j reads the cell above it only for itself, before its result is
     // stored there. Where heat and cold alternate from step to step a branch
     // would mispredict, so each group of sixteen notes which of its cells
-    // are cold, and the groups of heat are read from those notes later.
+    // are cold or have no flame, and the groups are read from those notes
+    // later.
     static_assert(kHeatGroup == 16, "a group is one vector of cells");
     const __m128i zero = _mm_setzero_si128();
+    const __m128i noFlame = _mm_set1_epi8(char(coldHeat > 0 ? coldHeat - 1 : 0));
     int groups = 0;
     for (; i + 16 <= W; i += 16, ++groups) {
         const __m128i v = Rise16(src + i, cool + i, W);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);
         if (copyToHeat) _mm_storeu_si128(reinterpret_cast<__m128i*>(copy + i), v);
-        coldCells[groups] = uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+        notes->coldCells[groups] = uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+        notes->flamelessCells[groups] =
+            uint16_t(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(v, noFlame), zero)));
     }
-#else
-    (void)coldCells;
 #endif
     for (; i < W; ++i) {
         const int v = ((src[i - 1] + src[i + 1] + src[i + W] + src[i - W]) >> 2) - cool[i];
         dst[i] = uint8_t(v > 0 ? v : 0);
         if (copyToHeat) copy[i] = dst[i];
-        hot |= uint32_t(v > 0) << (i / kHeatGroup);
+        notes->tailHot |= uint32_t(v > 0) << (i / kHeatGroup);
+        notes->tailFlame |= uint32_t(v >= coldHeat) << (i / kHeatGroup);
     }
-    return hot;
 }

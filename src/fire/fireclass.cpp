@@ -67,6 +67,7 @@ FIRECLASS::FIRECLASS()
       paintedTop(0),
       paintedBottom(-1),
       hotGroups(),
+      flameGroups(),
       hotGroupsValid(false) {}
 
 FIRECLASS::~FIRECLASS() {

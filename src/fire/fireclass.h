@@ -45,6 +45,8 @@ struct HEATROWS {
     bool all;
 };
 
+struct ROWNOTES;
+
 // The fire that burns the picture of one view. Planes are W x W bytes,
 // indexed y * W + x with row 0 at the top; the desktop plane is RGBA and
 // stored bottom row first.
@@ -120,6 +122,10 @@ class FIRECLASS {
     // Only valid while `hotGroupsValid`: from the propagation to the end of
     // the image build of its step.
     uint32_t hotGroups[kMaxGridSide];
+    // Likewise, bit g of flameGroups[y + 1] is set only where some cell of
+    // those has a flame: a heat of coldHeat or more. Kept only while
+    // coldHeat > 0.
+    uint32_t flameGroups[kMaxGridSide];
     bool hotGroupsValid;
 
     // The steps of Burn, in the order it runs them.
@@ -152,7 +158,7 @@ class FIRECLASS {
                          const MESHPOINT& q11, bool inside, const HEATROWS& heatRows, int rows,
                          uint8_t* dst);
     void PropagateRows(bool copyToHeat);
-    uint32_t PropagateRow(int y, bool copyToHeat, uint16_t* coldCells);
+    void PropagateRow(int y, bool copyToHeat, ROWNOTES* notes);
     uint64_t HeatRows(int left, int right, int top, int bottom) const;
     HEATROWS HeatRowsAround(float x0, float x1, float y0, float y1) const;
     void BuildImageRow(int y, bool keepColdRuns);

@@ -477,24 +477,26 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
 #if KINDORA_SSE2
     const PaintSetup paint = PaintFor(*this);
 #endif
-    // Where the propagation left no heat in this row every heat is 0, which
-    // has no flame when any heat has none: those runs are cold without a
-    // look at their heats.
+    // In the step the propagation noted which runs of this row have a
+    // flame; else the heats are read.
     static_assert(kImageRun == kHeatGroup, "a run is a group of heat");
-    uint32_t maybeHot = BitRange(0, R);
-    if (keepColdRuns && hotGroupsValid && coldHeat > 0 && y <= H - 2) maybeHot &= hotGroups[y + 1];
-    uint32_t cold = BitRange(0, R) & ~maybeHot;
-    for (uint32_t rest = maybeHot; rest; rest &= rest - 1) {
-        const int r = __builtin_ctz(rest), x = r * kImageRun;
+    uint32_t cold = 0;
+    if (keepColdRuns && hotGroupsValid && coldHeat > 0 && y <= H - 2) {
+        cold = BitRange(0, R) & ~flameGroups[y + 1];
+    } else {
+        for (int r = 0; r < R; ++r) {
+            const int x = r * kImageRun;
 #if KINDORA_SSE2
-        cold |= uint32_t(Cold16(paint, _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x))))
+            cold |=
+                uint32_t(Cold16(paint, _mm_loadu_si128(reinterpret_cast<const __m128i*>(k + x))))
                 << r;
 #else
-        bool coldRun = true;
-        for (int i = x; i < x + kImageRun; ++i)
-            coldRun = coldRun && k[i] < coldHeat;
-        cold |= uint32_t(coldRun) << r;
+            bool coldRun = true;
+            for (int i = x; i < x + kImageRun; ++i)
+                coldRun = coldRun && k[i] < coldHeat;
+            cold |= uint32_t(coldRun) << r;
 #endif
+        }
     }
     // A cold run is kept where the picture under it has not changed since it
     // was painted cold: only those whose flag was cleared are painted.

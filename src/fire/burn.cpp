@@ -27,7 +27,6 @@ void FIRECLASS::Burn(double elapsed) {
     warpPhase = 1 - warpPhase;
     BuildChangedImage();
     hotGroupsValid = false;
-    UploadPaintedImage();
     RemoveDeadHotzones();
     AdvanceHotzones(elapsed);
     StartSpark();

@@ -113,8 +113,9 @@ class FIRECLASS {
     // W * H RGBA, row 0 at the top as in the image. Its alpha is the burn
     // mark; with style 0 its colour is half the picture's, else black.
     uint8_t* under;
-    // The cells that the last image build painted: columns paintedLeft to
-    // paintedRight of rows paintedTop to paintedBottom; none if left > right.
+    // The cells that the last band of an image build painted: columns
+    // paintedLeft to paintedRight of rows paintedTop to paintedBottom; none if
+    // left > right.
     int32_t paintedLeft, paintedRight, paintedTop, paintedBottom;
     // Where the last propagation left heat, by groups of kHeatGroup columns:
     // bit g of hotGroups[y + 1] is clear only where cells 16g to 16g + 15 of
@@ -134,7 +135,8 @@ class FIRECLASS {
     void ScrollCoolMap();
     void PropagateHeat();
     void BuildFireImage();
-    // BuildFireImage, painting only the runs that may have changed.
+    // BuildFireImage, painting only the runs that may have changed, and each
+    // band of painted rows sent to the texture as it is done.
     void BuildChangedImage();
     // PropagateHeat and the copy of nextHeat into heat, in one pass.
     void PropagateAndCopy();

@@ -455,17 +455,24 @@ void FIRECLASS::BuildFireImage() {
     paintedBottom = height - 1;
 }
 
-// The image build of the step. Most of a fire's plane is cold, and most of
-// the picture does not change from one step to the next: a run of sixteen
-// cells that was cold when last painted, over a picture that has not changed
-// since, and is cold still, already holds its bytes and is left as it is.
-// The rectangle of the runs painted is kept for the upload.
+// The image build and upload of the step. Most of a fire's plane is cold,
+// and most of the picture does not change from one step to the next: a run
+// of sixteen cells that was cold when last painted, over a picture that has
+// not changed since, and is cold still, already holds its bytes and is left
+// as it is. The image goes up a band of rows at a time, each band's
+// rectangle of painted runs as soon as it is built, while it is still in the
+// cache.
 void FIRECLASS::BuildChangedImage() {
-    paintedLeft = width;
-    paintedTop = height;
-    paintedRight = paintedBottom = -1;
-    for (int y = 0; y < height; ++y)
-        BuildImageRow(y, true);
+    constexpr size_t kBandBytes = size_t(1) << 17;
+    const int bandRows = std::max(16, int(kBandBytes / (size_t(width) * 4)));
+    for (int top = 0; top < height; top += bandRows) {
+        paintedLeft = width;
+        paintedTop = height;
+        paintedRight = paintedBottom = -1;
+        for (int y = top; y < std::min(height, top + bandRows); ++y)
+            BuildImageRow(y, true);
+        UploadPaintedImage();
+    }
 }
 
 void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {

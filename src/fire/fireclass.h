@@ -124,8 +124,8 @@ class FIRECLASS {
     // the image build of its step.
     uint32_t hotGroups[kMaxGridSide];
     // Likewise, bit g of flameGroups[y + 1] is set only where some cell of
-    // those has a flame: a heat of coldHeat or more. Kept only while
-    // coldHeat > 0.
+    // those has a flame: a heat of coldHeat or more. It means nothing while
+    // coldHeat is 0, when every heat has a flame.
     uint32_t flameGroups[kMaxGridSide];
     bool hotGroupsValid;
 

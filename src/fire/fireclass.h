@@ -150,6 +150,10 @@ class FIRECLASS {
    private:
     void ClearDesktopAlpha();
     void RebuildUnder();
+    void ShowUnder(int deskRow, int x);
+    // The last row of nextHeat that the warp may sample: the margin below
+    // the plane ends there.
+    int LastSampledRow() const { return height + 2 * blockSize - 3; }
     void RepaintEveryRun();
     void BuildPalette();
     void LayOutMesh();

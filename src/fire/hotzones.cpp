@@ -128,15 +128,13 @@ void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
     const __m128d step = _mm_set1_pd(elapsed);
     const __m128 lowest = _mm_set1_ps(float(-kFarAway)), highest = _mm_set1_ps(float(kFarAway));
     const __m128i noRow = _mm_set1_epi32(-1), pastRows = _mm_set1_epi32(H + 2);
-    for (; x + 4 <= end; x += 4) {
+    const auto advanceQuietFour = [&](int x) {
         int column = x + shift;
         if (column >= W) column -= W;
         const __m128i fuels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fuel + x));
         if (column + 4 > W ||
             _mm_movemask_epi8(_mm_cmpgt_epi32(fuels, _mm_setzero_si128())) != 0xFFFF) {
-            for (int k = x; k < x + 4; ++k)
-                advanceColumn(k);
-            continue;
+            return false;
         }
         const __m128 y0 = _mm_loadu_ps(rows + x), speed = _mm_loadu_ps(speeds + column);
         const __m128d low = _mm_sub_pd(_mm_cvtps_pd(y0), _mm_mul_pd(_mm_cvtps_pd(speed), step));
@@ -150,11 +148,7 @@ void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
         const __m128i quiet =
             _mm_and_si128(_mm_cmpeq_epi32(c1, c0),
                           _mm_and_si128(_mm_cmpgt_epi32(c1, noRow), _mm_cmplt_epi32(c1, pastRows)));
-        if (_mm_movemask_epi8(quiet) != 0xFFFF) {
-            for (int k = x; k < x + 4; ++k)
-                advanceColumn(k);
-            continue;
-        }
+        if (_mm_movemask_epi8(quiet) != 0xFFFF) return false;
         alignas(16) int32_t flameRows[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(flameRows), c1);
         for (int k = 0; k < 4; ++k) {
@@ -162,6 +156,12 @@ void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
             cell[-W] = cell[0] = cell[W] = 255;
         }
         _mm_storeu_ps(rows + x, y1);
+        return true;
+    };
+    for (; x + 4 <= end; x += 4) {
+        if (advanceQuietFour(x)) continue;
+        for (int k = x; k < x + 4; ++k)
+            advanceColumn(k);
     }
 #endif
     for (; x < end; ++x)
@@ -199,10 +199,7 @@ void FIRECLASS::Scorch(int x, int c0) {
             break;
     }
     // The cell's colour and mark show under its flames from the next image on.
-    uint8_t* shown = under + (ptrdiff_t(H - 1 - target) * W + x) * 4;
-    for (int b = 0; b < 3; ++b)
-        shown[b] = BURNSTYLE == 0 ? uint8_t(to[b] >> 1) : 0;
-    shown[3] = to[3];
+    ShowUnder(target, x);
 }
 
 void FIRECLASS::StartSpark() {

@@ -280,7 +280,7 @@ uint64_t FIRECLASS::HeatRows(int left, int right, int top, int bottom) const {
 HEATROWS FIRECLASS::HeatRowsAround(float x0, float x1, float y0, float y1) const {
     HEATROWS rows;
     rows.top = std::max(-2, int(y0) - 1);
-    rows.bottom = std::min(height + 2 * blockSize - 3, int(y1) + 1);
+    rows.bottom = std::min(LastSampledRow(), int(y1) + 1);
     rows.all = rows.bottom - rows.top > 63;
     rows.bits = rows.all ? ~uint64_t(0)
                          : HeatRows(std::max(0, int(x0) - 1), std::min(width - 1, int(x1) + 1),
@@ -314,8 +314,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
     const MESHPOINT& q01 = mesh[bx][by + 1];
     const MESHPOINT& q11 = mesh[bx + 1][by + 1];
 
-    const int lastRow = height + 2 * B - 3;
-    const float maxRow = float(lastRow);
+    const float maxRow = float(LastSampledRow());
     uint8_t* dst = heat + (B * by) * W + B * bx;
     const float minX = std::min(std::min(q00.x, q10.x), std::min(q01.x, q11.x));
     const float maxX = std::max(std::max(q00.x, q10.x), std::max(q01.x, q11.x));
@@ -380,7 +379,7 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
                                 const MESHPOINT& q11, bool inside, const HEATROWS& heatRows,
                                 int rows, uint8_t* dst) {
     const int B = blockSize, W = width;
-    const float maxRow = float(height + 2 * B - 3);
+    const float maxRow = float(LastSampledRow());
     const __m128 side = _mm_set1_ps(float(B));
     const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
     __m128 edges = _mm_setr_ps(q00.x, q00.y, q10.x, q10.y);
@@ -542,23 +541,29 @@ void FIRECLASS::RepaintEveryRun() {
 void FIRECLASS::RebuildUnder() {
     if (!under) return;
     const int W = width, H = height;
-    const bool charred = BURNSTYLE == 0;
     for (int y = 0; y < H; ++y) {
-        const uint8_t* cell = desk + size_t(H - 1 - y) * W * 4;
-        uint8_t* shown = under + size_t(y) * W * 4;
         int x = 0;
 #if KINDORA_SSE2
+        const uint8_t* cell = desk + size_t(H - 1 - y) * W * 4;
+        uint8_t* shown = under + size_t(y) * W * 4;
         for (; x + 4 <= W; x += 4) {
             const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + 4 * x));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + 4 * x), Under4(cells, charred));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + 4 * x),
+                             Under4(cells, BURNSTYLE == 0));
         }
 #endif
-        for (; x < W; ++x) {
-            for (int b = 0; b < 3; ++b)
-                shown[4 * x + b] = charred ? uint8_t(cell[4 * x + b] >> 1) : 0;
-            shown[4 * x + 3] = cell[4 * x + 3];
-        }
+        for (; x < W; ++x)
+            ShowUnder(H - 1 - y, x);
     }
+}
+
+// What shows under the flames of one cell of the desk plane.
+void FIRECLASS::ShowUnder(int deskRow, int x) {
+    const uint8_t* cell = desk + (ptrdiff_t(deskRow) * width + x) * 4;
+    uint8_t* shown = under + (ptrdiff_t(height - 1 - deskRow) * width + x) * 4;
+    for (int b = 0; b < 3; ++b)
+        shown[b] = BURNSTYLE == 0 ? uint8_t(cell[b] >> 1) : 0;
+    shown[3] = cell[3];
 }
 
 // The whole image goes up as it stands. Whoever wrote it may have changed

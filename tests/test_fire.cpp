@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "fireclass.h"
@@ -278,6 +279,62 @@ TEST_F(FireTest, HeatPropagationMatchesTheFlatRuleEverywhere) {
         }
         f.PropagateHeat();
         ASSERT_EQ(0, memcmp(expected.data(), f.nextHeat - W, expected.size())) << res;
+    }
+}
+
+// One hot cell at a time, at the ends of groups of sixteen and of rows and
+// in the margin rows, over a next plane full of stale bytes: every cell that
+// reads it and no other comes out as the rule says, with or without the copy
+// into heat, and the groups of heat and flame say which groups came out so.
+TEST_F(FireTest, PropagationFollowsEveryLoneHotCell) {
+    for (int res = 0; res < 3; ++res) {
+        FIRECLASS& f = Make(res);
+        const int W = f.width, H = f.height;
+        const size_t rows = size_t(H + 2 * f.blockSize);
+        for (int i = 0; i < W * H; ++i)
+            f.coolMap[i] = uint8_t(i % 3 == 0 ? 70 : i % 5);
+        for (int y : {-1, 0, 1, H / 2, H - 2, H - 1, H}) {
+            for (int x : {0, 1, 15, 16, 17, 31, W / 2, W - 17, W - 16, W - 2, W - 1}) {
+                for (bool copy : {false, true}) {
+                    memset(f.heatMem, 0, rows * W);
+                    memset(f.nextMem, 0x5A, rows * W);
+                    f.heat[y * W + x] = 255;
+                    std::vector<uint8_t> expected(size_t(W) * (H + 1), 0x5A);
+                    for (int i = 0; i < W * H; ++i) {
+                        const uint8_t* h = f.heat;
+                        const int v =
+                            ((h[i - 1] + h[i + 1] + h[i + W] + h[i - W]) >> 2) - f.coolMap[i];
+                        expected[i] = uint8_t(v > 0 ? v : 0);
+                    }
+                    if (copy) {
+                        f.PropagateAndCopy();
+                    } else {
+                        f.PropagateHeat();
+                    }
+                    const std::string where = std::to_string(res) + " " + std::to_string(x) + "," +
+                                              std::to_string(y) + (copy ? " copy" : "");
+                    // Rows -1 to H - 2 of next, and the untouched row under them.
+                    ASSERT_EQ(0, memcmp(expected.data(), f.nextHeat - W, expected.size())) << where;
+                    if (copy) {
+                        ASSERT_EQ(0, memcmp(f.heat, f.nextHeat, size_t(W) * H)) << where;
+                        ASSERT_EQ(f.heat[y * W + x], y >= 0 && y < H ? f.nextHeat[y * W + x] : 255)
+                            << where;
+                    }
+                    for (int row = -1; row < H - 1; ++row) {
+                        uint32_t hot = 0, flame = 0;
+                        for (int c = 0; c < W; ++c) {
+                            const uint8_t v = f.nextHeat[row * W + c];
+                            hot |= uint32_t(v != 0) << (c / kHeatGroup);
+                            flame |= uint32_t(v >= f.coldHeat) << (c / kHeatGroup);
+                        }
+                        ASSERT_EQ(hot, f.hotGroups[row + 1]) << where << " row " << row;
+                        if (f.coldHeat > 0) {
+                            ASSERT_EQ(flame, f.flameGroups[row + 1]) << where << " row " << row;
+                        }
+                    }
+                }
+            }
+        }
     }
 }
 

@@ -231,6 +231,17 @@ TEST_F(FireTest, CleanupIsSafeTwiceAndOnAnEmptyObject) {
 
 // ---------------------------------------------------------------- burn step
 
+// The heat rule over the flat plane, as first written: cell i of `out` gets
+// the average of the four neighbours of heat cell i, less its cooling.
+void FlatRule(const FIRECLASS& f, uint8_t* out) {
+    const int W = f.width;
+    const uint8_t* h = f.heat;
+    for (int i = 0; i < W * f.height; ++i) {
+        const int v = ((h[i - 1] + h[i + 1] + h[i + W] + h[i - W]) >> 2) - f.coolMap[i];
+        out[i] = uint8_t(v > 0 ? v : 0);
+    }
+}
+
 TEST_F(FireTest, HeatRisesOneRowAsTheNeighbourAverage) {
     FIRECLASS& f = Make(0);
     const int W = f.width;
@@ -272,11 +283,7 @@ TEST_F(FireTest, HeatPropagationMatchesTheFlatRuleEverywhere) {
             f.heatMem[i] = uint8_t(!extremes ? rand() : rand() % 2 ? 255 - rand() % 4 : rand() % 4);
         if (extremes) memset(f.coolMap, 0, size_t(W) * (H / 2));
         std::vector<uint8_t> expected(size_t(W) * H);
-        for (int i = 0; i < W * H; ++i) {
-            const uint8_t* h = f.heat;
-            int v = ((h[i - 1] + h[i + 1] + h[i + W] + h[i - W]) >> 2) - f.coolMap[i];
-            expected[i] = uint8_t(v > 0 ? v : 0);
-        }
+        FlatRule(f, expected.data());
         f.PropagateHeat();
         ASSERT_EQ(0, memcmp(expected.data(), f.nextHeat - W, expected.size())) << res;
     }
@@ -300,12 +307,7 @@ TEST_F(FireTest, PropagationFollowsEveryLoneHotCell) {
                     memset(f.nextMem, 0x5A, rows * W);
                     f.heat[y * W + x] = 255;
                     std::vector<uint8_t> expected(size_t(W) * (H + 1), 0x5A);
-                    for (int i = 0; i < W * H; ++i) {
-                        const uint8_t* h = f.heat;
-                        const int v =
-                            ((h[i - 1] + h[i + 1] + h[i + W] + h[i - W]) >> 2) - f.coolMap[i];
-                        expected[i] = uint8_t(v > 0 ? v : 0);
-                    }
+                    FlatRule(f, expected.data());
                     if (copy) {
                         f.PropagateAndCopy();
                     } else {
@@ -937,11 +939,7 @@ void ReferenceBurn(FIRECLASS& g, double elapsed) {
     std::vector<uint8_t> top(g.coolMap, g.coolMap + W);
     memmove(g.coolMap, g.coolMap + W, size_t(W) * (H - 1));
     memcpy(g.coolMap + W * (H - 1), top.data(), size_t(W));
-    for (int i = 0; i < W * H; ++i) {
-        const uint8_t* h = g.heat;
-        const int v = ((h[i - 1] + h[i + 1] + h[i + W] + h[i - W]) >> 2) - g.coolMap[i];
-        g.nextHeat[i - W] = uint8_t(v > 0 ? v : 0);
-    }
+    FlatRule(g, g.nextHeat - W);
     if (g.warpPhase == 1) {
         ReferenceWarp(g);
     } else {

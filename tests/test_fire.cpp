@@ -2,6 +2,7 @@
 // field, the burn step, the texture updates and the hot zones and sparks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "fireclass.h"
 #include "gl_support.h"
 #include "tables.h"
+#include "vector_path.h"
 
 namespace {
 
@@ -271,21 +273,30 @@ TEST_F(FireTest, HeatRisesOneRowAsTheNeighbourAverage) {
     EXPECT_EQ(f.nextHeat[W * (f.height - 1)], 77);  // the last row is never written
 }
 
+// The forms of the propagation this processor runs: SSE2, and AVX2 where it
+// has it (the plain form has a build of its own).
+std::vector<bool> PropagationForms() {
+    if (CpuRunsAvx2()) return {false, true};
+    return {false};
+}
+
 // Random heats, and heats at both ends of the byte (the largest and smallest
-// sums, every low bit) over no cooling and random cooling.
+// sums, every low bit) over no cooling and random cooling, in each form.
 TEST_F(FireTest, HeatPropagationMatchesTheFlatRuleEverywhere) {
-    for (int res = 0; res < 6; ++res) {
+    for (int res = 0; res < 12; ++res) {
         FIRECLASS& f = Make(res % 3);
+        f.wideRows = PropagationForms().back() && res >= 6;
         const int W = f.width, H = f.height;
         const size_t rows = size_t(H + 2 * f.blockSize);
-        const bool extremes = res >= 3;
+        const bool extremes = res % 6 >= 3;
         for (size_t i = 0; i < rows * W; ++i)
             f.heatMem[i] = uint8_t(!extremes ? rand() : rand() % 2 ? 255 - rand() % 4 : rand() % 4);
         if (extremes) memset(f.coolMap, 0, size_t(W) * (H / 2));
         std::vector<uint8_t> expected(size_t(W) * H);
         FlatRule(f, expected.data());
         f.PropagateHeat();
-        ASSERT_EQ(0, memcmp(expected.data(), f.nextHeat - W, expected.size())) << res;
+        ASSERT_EQ(0, memcmp(expected.data(), f.nextHeat - W, expected.size()))
+            << res << (f.wideRows ? " wide" : "");
     }
 }
 
@@ -295,43 +306,54 @@ TEST_F(FireTest, HeatPropagationMatchesTheFlatRuleEverywhere) {
 // into heat, and the groups of heat and flame say which groups came out so.
 TEST_F(FireTest, PropagationFollowsEveryLoneHotCell) {
     for (int res = 0; res < 3; ++res) {
-        FIRECLASS& f = Make(res);
-        const int W = f.width, H = f.height;
-        const size_t rows = size_t(H + 2 * f.blockSize);
-        for (int i = 0; i < W * H; ++i)
-            f.coolMap[i] = uint8_t(i % 3 == 0 ? 70 : i % 5);
-        for (int y : {-1, 0, 1, H / 2, H - 2, H - 1, H}) {
-            for (int x : {0, 1, 15, 16, 17, 31, W / 2, W - 17, W - 16, W - 2, W - 1}) {
-                for (bool copy : {false, true}) {
-                    memset(f.heatMem, 0, rows * W);
-                    memset(f.nextMem, 0x5A, rows * W);
-                    f.heat[y * W + x] = 255;
-                    std::vector<uint8_t> expected(size_t(W) * (H + 1), 0x5A);
-                    FlatRule(f, expected.data());
-                    if (copy) {
-                        f.PropagateAndCopy();
-                    } else {
-                        f.PropagateHeat();
-                    }
-                    const std::string where = std::to_string(res) + " " + std::to_string(x) + "," +
-                                              std::to_string(y) + (copy ? " copy" : "");
-                    // Rows -1 to H - 2 of next, and the untouched row under them.
-                    ASSERT_EQ(0, memcmp(expected.data(), f.nextHeat - W, expected.size())) << where;
-                    if (copy) {
-                        ASSERT_EQ(0, memcmp(f.heat, f.nextHeat, size_t(W) * H)) << where;
-                        ASSERT_EQ(f.heat[y * W + x], y >= 0 && y < H ? f.nextHeat[y * W + x] : 255)
-                            << where;
-                    }
-                    for (int row = -1; row < H - 1; ++row) {
-                        uint32_t hot = 0, flame = 0;
-                        for (int c = 0; c < W; ++c) {
-                            const uint8_t v = f.nextHeat[row * W + c];
-                            hot |= uint32_t(v != 0) << (c / kHeatGroup);
-                            flame |= uint32_t(v >= f.coldHeat) << (c / kHeatGroup);
+        for (bool wide : PropagationForms()) {
+            FIRECLASS& f = Make(res);
+            f.wideRows = wide;
+            const int W = f.width, H = f.height;
+            const size_t rows = size_t(H + 2 * f.blockSize);
+            for (int i = 0; i < W * H; ++i)
+                f.coolMap[i] = uint8_t(i % 3 == 0 ? 70 : i % 5);
+            // Every other cell is just hot enough for the cooling to leave its
+            // neighbours either side of the lowest heat with a flame.
+            const auto lone = [&](int x, int y) {
+                return uint8_t((x + y) % 2 ? 255 : std::min(255, 4 * f.coldHeat + 8));
+            };
+            for (int y : {-1, 0, 1, H / 2, H - 2, H - 1, H}) {
+                for (int x : {0, 1, 15, 16, 17, 31, W / 2, W - 17, W - 16, W - 2, W - 1}) {
+                    for (bool copy : {false, true}) {
+                        memset(f.heatMem, 0, rows * W);
+                        memset(f.nextMem, 0x5A, rows * W);
+                        f.heat[y * W + x] = lone(x, y);
+                        std::vector<uint8_t> expected(size_t(W) * (H + 1), 0x5A);
+                        FlatRule(f, expected.data());
+                        if (copy) {
+                            f.PropagateAndCopy();
+                        } else {
+                            f.PropagateHeat();
                         }
-                        ASSERT_EQ(hot, f.hotGroups[row + 1]) << where << " row " << row;
-                        if (f.coldHeat > 0) {
-                            ASSERT_EQ(flame, f.flameGroups[row + 1]) << where << " row " << row;
+                        const std::string where = std::to_string(res) + " " + std::to_string(x) +
+                                                  "," + std::to_string(y) + (copy ? " copy" : "") +
+                                                  (wide ? " wide" : "");
+                        // Rows -1 to H - 2 of next, and the untouched row under them.
+                        ASSERT_EQ(0, memcmp(expected.data(), f.nextHeat - W, expected.size()))
+                            << where;
+                        if (copy) {
+                            ASSERT_EQ(0, memcmp(f.heat, f.nextHeat, size_t(W) * H)) << where;
+                            ASSERT_EQ(f.heat[y * W + x],
+                                      y >= 0 && y < H ? f.nextHeat[y * W + x] : lone(x, y))
+                                << where;
+                        }
+                        for (int row = -1; row < H - 1; ++row) {
+                            uint32_t hot = 0, flame = 0;
+                            for (int c = 0; c < W; ++c) {
+                                const uint8_t v = f.nextHeat[row * W + c];
+                                hot |= uint32_t(v != 0) << (c / kHeatGroup);
+                                flame |= uint32_t(v >= f.coldHeat) << (c / kHeatGroup);
+                            }
+                            ASSERT_EQ(hot, f.hotGroups[row + 1]) << where << " row " << row;
+                            if (f.coldHeat > 0) {
+                                ASSERT_EQ(flame, f.flameGroups[row + 1]) << where << " row " << row;
+                            }
                         }
                     }
                 }
@@ -975,6 +997,7 @@ void CheckStepAgainstThePasses(bool sparse) {
             auto fp = std::make_unique<FIRECLASS>(), gp = std::make_unique<FIRECLASS>();
             FIRECLASS &f = *fp, &g = *gp;
             f.Setup(FireSettingsRecord(res, style, 0, 20, 2));
+            f.wideRows = PropagationForms().back() && style % 2 == 0;  // both forms, by turns
             srand(11 + res);
             g.Setup(FireSettingsRecord(res, style, 0, 20, 2));
             const int W = f.width, H = f.height, B = f.blockSize;

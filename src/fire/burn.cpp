@@ -116,6 +116,33 @@ struct ROWNOTES {
     uint32_t tailHot, tailFlame;
 };
 
+#if KINDORA_AVX2
+namespace {
+
+// PropagateRow's vector loop in the AVX2 form, two groups at a time: the
+// cells of the row it did. The notes of both groups come from one mask, the
+// first group's in its low half.
+KINDORA_AVX2_TARGET int RiseGroupPairs(const uint8_t* src, const uint8_t* cool, int W, uint8_t* dst,
+                                       uint8_t* copy, uint8_t noFlameHeat, ROWNOTES* notes) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i noFlame = _mm256_set1_epi8(char(noFlameHeat));
+    int i = 0;
+    for (; i + 32 <= W; i += 32) {
+        const __m256i v = Rise32(src + i, cool + i, W);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), v);
+        if (copy) _mm256_storeu_si256(reinterpret_cast<__m256i*>(copy + i), v);
+        const uint32_t cold = uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, zero)));
+        const uint32_t flameless =
+            uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_subs_epu8(v, noFlame), zero)));
+        memcpy(notes->coldCells + i / kHeatGroup, &cold, sizeof cold);
+        memcpy(notes->flamelessCells + i / kHeatGroup, &flameless, sizeof flameless);
+    }
+    return i;
+}
+
+}  // namespace
+#endif
+
 // Every row of the flat rule, each noting its groups of heat and of flame.
 // A row's notes are read one row later: read at once, the wide loads would
 // wait for the narrow stores that wrote them to land.
@@ -155,8 +182,13 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat, ROWNOTES* notes) {
     // later.
     static_assert(kHeatGroup == 16, "a group is one vector of cells");
     const __m128i zero = _mm_setzero_si128();
-    const __m128i noFlame = _mm_set1_epi8(char(coldHeat > 0 ? coldHeat - 1 : 0));
-    int groups = 0;
+    const uint8_t noFlameHeat = uint8_t(coldHeat > 0 ? coldHeat - 1 : 0);
+    const __m128i noFlame = _mm_set1_epi8(char(noFlameHeat));
+#if KINDORA_AVX2
+    if (wideRows)
+        i = RiseGroupPairs(src, cool, W, dst, copyToHeat ? copy : nullptr, noFlameHeat, notes);
+#endif
+    int groups = i / kHeatGroup;
     for (; i + 16 <= W; i += 16, ++groups) {
         const __m128i v = Rise16(src + i, cool + i, W);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), v);

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "tables.h"
+#include "vector_path.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ FIRECLASS::FIRECLASS()
       paintedBottom(-1),
       hotGroups(),
       flameGroups(),
-      hotGroupsValid(false) {}
+      hotGroupsValid(false),
+      wideRows(CpuRunsAvx2()) {}
 
 FIRECLASS::~FIRECLASS() {
     Cleanup();

@@ -128,6 +128,9 @@ class FIRECLASS {
     // coldHeat is 0, when every heat has a flame.
     uint32_t flameGroups[kMaxGridSide];
     bool hotGroupsValid;
+    // The propagation runs its AVX2 form: set where the processor has it.
+    // Both forms give the same bytes and notes.
+    bool wideRows;
 
     // The steps of Burn, in the order it runs them.
     void AdvanceSpawnTimer(double elapsed);

@@ -13,6 +13,7 @@
 
 #include "bench_context.h"
 #include "fireclass.h"
+#include "vector_path.h"
 
 namespace {
 
@@ -101,12 +102,31 @@ void BM_StepPart(benchmark::State& state) {
     }
 }
 
+// The propagation alone in each of its vector forms: wide 1 is the AVX2
+// form, which the step runs where the processor has it.
+void BM_Propagation(benchmark::State& state) {
+    auto fire = BurningFire(int(state.range(0)), 0);
+    if (state.range(1) && !CpuRunsAvx2()) {
+        state.SkipWithError("no AVX2 here");
+        return;
+    }
+    fire->wideRows = state.range(1) != 0;
+    for (auto _ : state) {
+        fire->PropagateHeat();
+        benchmark::ClobberMemory();
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BM_BurnStep)
     ->ArgsProduct({{0, 1, 2}, {0, 1}})
     ->ArgNames({"fireRes", "style"})
     ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Propagation)
+    ->ArgsProduct({{1, 2}, {0, 1}})
+    ->ArgNames({"fireRes", "wide"})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_StepPart)->DenseRange(0, 6)->ArgName("part")->Unit(benchmark::kMicrosecond);
 

@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-15}
 rounds=${2:-1}
-kindora=$(realpath "${KINDORA:-build/apps/kindora}")
+kindora=$(realpath -m "${KINDORA:-build/apps/kindora}")
 slideshow=/usr/libexec/xscreensaver/glslideshow
 out=out/cpu-use
 mkdir -p "$out" build/tools

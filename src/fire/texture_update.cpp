@@ -52,26 +52,81 @@ inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
     return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, lo), hi));
 }
 
-// Four rows of a block side by side, one to a lane: `count` samples each from
-// (sx, sy) on by (dx, dy), row k into out[k]. The positions need no holding.
-inline void SampleFour(const uint8_t* src, __m128i shift, __m128 sx, __m128 sy, __m128 dx,
-                       __m128 dy, int count, uint8_t* const out[4]) {
-    uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
-    for (int col = 0; col < count; ++col) {
-        const __m128i cell =
-            _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy), shift), _mm_cvttps_epi32(sx));
-        // Two cells to a 64-bit word, kept in registers: the byte stores
-        // below could alias any cell index left in memory.
-        const uint64_t low = uint64_t(_mm_cvtsi128_si64(cell));
-        const uint64_t high = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(cell, cell)));
-        const uint8_t v0 = src[int32_t(uint32_t(low))], v1 = src[int32_t(low >> 32)];
-        const uint8_t v2 = src[int32_t(uint32_t(high))], v3 = src[int32_t(high >> 32)];
-        o0[col] = v0;
-        o1[col] = v1;
-        o2[col] = v2;
-        o3[col] = v3;
-        sx = _mm_add_ps(sx, dx);
-        sy = _mm_add_ps(sy, dy);
+// Four rows of a block side by side, one to a lane: each row starts at
+// (sx, sy) and moves on by (dx, dy) a sample. Only the first `lanes` rows
+// lie inside the block and are written.
+struct FOURROWS {
+    __m128 sx, sy, dx, dy;
+    int lanes;
+    uint8_t* out[4];
+};
+
+// `count` samples of each row of N groups of four rows, where the positions
+// need no holding, row k of a group into its out[k]. While the mesh sways a
+// little, rows mostly read runs of neighbouring cells: so the cells of all
+// the samples are worked out first, by the same additions, and each stretch
+// of eight samples of a row whose cells follow one another is copied at
+// once. The groups advance side by side, since each addition waits for the
+// one before it in its lane.
+template <int N>
+inline void SampleRowsInRuns(const uint8_t* src, __m128i shift, const FOURROWS* groups, int count) {
+    constexpr int kStretch = 8;
+    alignas(16) int32_t cells[64][4 * N];
+    uint8_t following[64 / kStretch];  // bit k set where row k's stretch is one run
+    const __m128i one = _mm_set1_epi32(1);
+    __m128 sx[N], sy[N];
+    for (int g = 0; g < N; ++g)
+        sx[g] = groups[g].sx, sy[g] = groups[g].sy;
+    const auto cellsAt = [&](int c, __m128i* cell) {
+        for (int g = 0; g < N; ++g) {
+            cell[g] = _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy[g]), shift),
+                                    _mm_cvttps_epi32(sx[g]));
+            _mm_store_si128(reinterpret_cast<__m128i*>(cells[c] + 4 * g), cell[g]);
+            sx[g] = _mm_add_ps(sx[g], groups[g].dx);
+            sy[g] = _mm_add_ps(sy[g], groups[g].dy);
+        }
+    };
+    const int stretches = count / kStretch;
+    int col = 0;
+    for (int s = 0; s < stretches; ++s) {
+        __m128i last[N], runs[N];
+        cellsAt(col++, last);
+        for (int g = 0; g < N; ++g)
+            runs[g] = _mm_set1_epi32(-1);
+        for (int k = 1; k < kStretch; ++k) {
+            __m128i cell[N];
+            cellsAt(col++, cell);
+            for (int g = 0; g < N; ++g) {
+                runs[g] =
+                    _mm_and_si128(runs[g], _mm_cmpeq_epi32(cell[g], _mm_add_epi32(last[g], one)));
+                last[g] = cell[g];
+            }
+        }
+        int bits = 0;
+        for (int g = 0; g < N; ++g)
+            bits |= _mm_movemask_ps(_mm_castsi128_ps(runs[g])) << (4 * g);
+        following[s] = uint8_t(bits);
+    }
+    for (; col < count; ++col) {
+        __m128i cell[N];
+        cellsAt(col, cell);
+    }
+    for (int g = 0; g < N; ++g) {
+        for (int r = 0; r < groups[g].lanes; ++r) {
+            const int lane = 4 * g + r;
+            uint8_t* o = groups[g].out[r];
+            int c = 0;
+            for (int s = 0; s < stretches; ++s, c += kStretch) {
+                if ((following[s] >> lane) & 1) {
+                    memcpy(o + c, src + cells[c][lane], kStretch);
+                    continue;
+                }
+                for (int k = c; k < c + kStretch; ++k)
+                    o[k] = src[cells[k][lane]];
+            }
+            for (; c < count; ++c)
+                o[c] = src[cells[c][lane]];
+        }
     }
 }
 
@@ -86,13 +141,17 @@ inline float GreatestLane(__m128 v) {
     return _mm_cvtss_f32(_mm_max_ss(v, _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 3, 0, 1))));
 }
 
-// SampleFour with every position held to columns 0 to W - 1 and rows -2 to
-// maxRow.
-inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRow, __m128 sx,
-                           __m128 sy, __m128 dx, __m128 dy, int count, uint8_t* const out[4]) {
+// The samples of four rows with every position held to columns 0 to W - 1
+// and rows -2 to maxRow. Lanes past the block's last row write into spare.
+inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRow,
+                           const FOURROWS& rows, int count, uint8_t* spare) {
     const __m128 loX = _mm_set1_ps(0.0f), hiX = _mm_set1_ps(float(W - 1));
     const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
-    uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
+    uint8_t* o0 = rows.out[0];
+    uint8_t* o1 = rows.lanes > 1 ? rows.out[1] : spare;
+    uint8_t* o2 = rows.lanes > 2 ? rows.out[2] : spare;
+    uint8_t* o3 = rows.lanes > 3 ? rows.out[3] : spare;
+    __m128 sx = rows.sx, sy = rows.sy;
     for (int col = 0; col < count; ++col) {
         const __m128i cell =
             _mm_add_epi32(_mm_sll_epi32(ClampTrunc(sy, loY, hiY), shift), ClampTrunc(sx, loX, hiX));
@@ -100,8 +159,8 @@ inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRo
         o1[col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 1))];
         o2[col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 2))];
         o3[col] = src[_mm_cvtsi128_si32(_mm_shuffle_epi32(cell, 3))];
-        sx = _mm_add_ps(sx, dx);
-        sy = _mm_add_ps(sy, dy);
+        sx = _mm_add_ps(sx, rows.dx);
+        sy = _mm_add_ps(sy, rows.dy);
     }
 }
 #endif
@@ -374,7 +433,8 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
 // and right edges, walked down by repeated addition, travel together as
 // (left x, left y, right x, right y); four rows of them, turned on their
 // side, give the starts and ends of the four rows, each lane adding and
-// dividing exactly as a lone row would.
+// dividing exactly as a lone row would. Two groups of four are sampled
+// together where both have heat to read.
 void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
                                 const MESHPOINT& q11, bool inside, const HEATROWS& heatRows,
                                 int rows, uint8_t* dst) {
@@ -385,35 +445,55 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
     __m128 edges = _mm_setr_ps(q00.x, q00.y, q10.x, q10.y);
     const __m128 down =
         _mm_div_ps(_mm_sub_ps(_mm_setr_ps(q01.x, q01.y, q11.x, q11.y), edges), side);
-    // Lanes past the block's last row repeat it and write into `spare`.
-    uint8_t spare[64];
-    for (int row = 0; row < rows; row += 4, dst += 4 * W) {
-        const int lanes = std::min(4, rows - row);
+    // Rows row to row + 3, and the edges moved on past them. Lanes past the
+    // block's last row repeat it.
+    const auto nextFour = [&](int row) {
+        FOURROWS four;
         __m128 r0 = edges;
         __m128 r1 = row + 1 < B ? _mm_add_ps(r0, down) : r0;
         __m128 r2 = row + 2 < B ? _mm_add_ps(r1, down) : r1;
         __m128 r3 = row + 3 < B ? _mm_add_ps(r2, down) : r2;
         edges = _mm_add_ps(r3, down);
         _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        const __m128 sx = r0, sy = r1;
-        const __m128 dx = _mm_div_ps(_mm_sub_ps(r2, sx), side);
-        const __m128 dy = _mm_div_ps(_mm_sub_ps(r3, sy), side);
-        if (inside) {
-            // Each row is a line from its start to B steps on.
-            const __m128 ey = _mm_add_ps(sy, _mm_mul_ps(dy, side));
-            if (RowsCold(heatRows, LeastLane(_mm_min_ps(sy, ey)),
-                         GreatestLane(_mm_max_ps(sy, ey)))) {
-                for (int r = 0; r < lanes; ++r)
-                    ZeroCells(dst + r * W, B);
-                continue;
-            }
+        four.sx = r0, four.sy = r1;
+        four.dx = _mm_div_ps(_mm_sub_ps(r2, four.sx), side);
+        four.dy = _mm_div_ps(_mm_sub_ps(r3, four.sy), side);
+        four.lanes = std::min(4, rows - row);
+        for (int k = 0; k < 4; ++k)
+            four.out[k] = dst + (row + k) * W;
+        return four;
+    };
+    // Whether four rows can only read cold cells; if so they are made cold.
+    const auto coldFour = [&](const FOURROWS& four) {
+        // Each row is a line from its start to B steps on.
+        const __m128 ey = _mm_add_ps(four.sy, _mm_mul_ps(four.dy, side));
+        if (!RowsCold(heatRows, LeastLane(_mm_min_ps(four.sy, ey)),
+                      GreatestLane(_mm_max_ps(four.sy, ey)))) {
+            return false;
         }
-        uint8_t* const out[4] = {dst, lanes > 1 ? dst + W : spare, lanes > 2 ? dst + 2 * W : spare,
-                                 lanes > 3 ? dst + 3 * W : spare};
-        if (inside) {
-            SampleFour(nextHeat, shift, sx, sy, dx, dy, B, out);
+        for (int r = 0; r < four.lanes; ++r)
+            ZeroCells(four.out[r], B);
+        return true;
+    };
+    uint8_t spare[64];
+    for (int row = 0; row < rows; row += 4) {
+        FOURROWS four[2];
+        four[0] = nextFour(row);
+        if (!inside) {
+            SampleFourHeld(nextHeat, shift, W, maxRow, four[0], B, spare);
+            continue;
+        }
+        if (coldFour(four[0])) continue;
+        bool pair = false;
+        if (row + 4 < rows) {
+            four[1] = nextFour(row + 4);
+            row += 4;
+            pair = !coldFour(four[1]);
+        }
+        if (pair) {
+            SampleRowsInRuns<2>(nextHeat, shift, four, B);
         } else {
-            SampleFourHeld(nextHeat, shift, W, maxRow, sx, sy, dx, dy, B, out);
+            SampleRowsInRuns<1>(nextHeat, shift, four, B);
         }
     }
 }

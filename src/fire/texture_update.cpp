@@ -71,6 +71,7 @@ struct FOURROWS {
 template <int N>
 inline void SampleRowsInRuns(const uint8_t* src, __m128i shift, const FOURROWS* groups, int count) {
     constexpr int kStretch = 8;
+    static_assert(kMaxGridSide / 10 <= 64, "a block's rows fit the cells");
     alignas(16) int32_t cells[64][4 * N];
     uint8_t following[64 / kStretch];  // bit k set where row k's stretch is one run
     const __m128i one = _mm_set1_epi32(1);

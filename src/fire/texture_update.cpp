@@ -54,7 +54,7 @@ inline __m128i ClampTrunc(__m128 v, __m128 lo, __m128 hi) {
 
 // Four rows of a block side by side, one to a lane: each row starts at
 // (sx, sy) and moves on by (dx, dy) a sample. Only the first `lanes` rows
-// lie inside the block and are written.
+// lie inside the block; the others are sent to a spare row.
 struct FOURROWS {
     __m128 sx, sy, dx, dy;
     int lanes;
@@ -143,15 +143,12 @@ inline float GreatestLane(__m128 v) {
 }
 
 // The samples of four rows with every position held to columns 0 to W - 1
-// and rows -2 to maxRow. Lanes past the block's last row write into spare.
+// and rows -2 to maxRow.
 inline void SampleFourHeld(const uint8_t* src, __m128i shift, int W, float maxRow,
-                           const FOURROWS& rows, int count, uint8_t* spare) {
+                           const FOURROWS& rows, int count) {
     const __m128 loX = _mm_set1_ps(0.0f), hiX = _mm_set1_ps(float(W - 1));
     const __m128 loY = _mm_set1_ps(-2.0f), hiY = _mm_set1_ps(maxRow);
-    uint8_t* o0 = rows.out[0];
-    uint8_t* o1 = rows.lanes > 1 ? rows.out[1] : spare;
-    uint8_t* o2 = rows.lanes > 2 ? rows.out[2] : spare;
-    uint8_t* o3 = rows.lanes > 3 ? rows.out[3] : spare;
+    uint8_t *o0 = rows.out[0], *o1 = rows.out[1], *o2 = rows.out[2], *o3 = rows.out[3];
     __m128 sx = rows.sx, sy = rows.sy;
     for (int col = 0; col < count; ++col) {
         const __m128i cell =
@@ -447,7 +444,8 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
     const __m128 down =
         _mm_div_ps(_mm_sub_ps(_mm_setr_ps(q01.x, q01.y, q11.x, q11.y), edges), side);
     // Rows row to row + 3, and the edges moved on past them. Lanes past the
-    // block's last row repeat it.
+    // block's last row repeat it and write into `spare`.
+    uint8_t spare[64];
     const auto nextFour = [&](int row) {
         FOURROWS four;
         __m128 r0 = edges;
@@ -461,7 +459,7 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
         four.dy = _mm_div_ps(_mm_sub_ps(r3, four.sy), side);
         four.lanes = std::min(4, rows - row);
         for (int k = 0; k < 4; ++k)
-            four.out[k] = dst + (row + k) * W;
+            four.out[k] = k < four.lanes ? dst + (row + k) * W : spare;
         return four;
     };
     // Whether four rows can only read cold cells; if so they are made cold.
@@ -476,12 +474,11 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
             ZeroCells(four.out[r], B);
         return true;
     };
-    uint8_t spare[64];
     for (int row = 0; row < rows; row += 4) {
         FOURROWS four[2];
         four[0] = nextFour(row);
         if (!inside) {
-            SampleFourHeld(nextHeat, shift, W, maxRow, four[0], B, spare);
+            SampleFourHeld(nextHeat, shift, W, maxRow, four[0], B);
             continue;
         }
         if (coldFour(four[0])) continue;

@@ -157,6 +157,8 @@ class FIRECLASS {
     // The last row of nextHeat that the warp may sample: the margin below
     // the plane ends there.
     int LastSampledRow() const { return height + 2 * blockSize - 3; }
+    // The grid's width is a power of two: row y starts at cell y << WidthShift().
+    int WidthShift() const { return width == 128 ? 7 : width == 256 ? 8 : 9; }
     void RepaintEveryRun();
     void BuildPalette();
     void LayOutMesh();

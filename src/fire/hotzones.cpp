@@ -128,7 +128,12 @@ void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
     const __m128d step = _mm_set1_pd(elapsed);
     const __m128 lowest = _mm_set1_ps(float(-kFarAway)), highest = _mm_set1_ps(float(kFarAway));
     const __m128i noRow = _mm_set1_epi32(-1), pastRows = _mm_set1_epi32(H + 2);
-    const auto advanceQuietFour = [&](int x) {
+    const __m128i lane = _mm_setr_epi32(0, 1, 2, 3);
+    const __m128i widthShift = _mm_cvtsi32_si128(WidthShift());
+    // A byte stored into the plane may alias anything in memory, so what
+    // the stores need is taken by value and held in locals: read through a
+    // reference, each would be read again after every store.
+    const auto advanceQuietFour = [=](int x) {
         int column = x + shift;
         if (column >= W) column -= W;
         const __m128i fuels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fuel + x));
@@ -149,12 +154,18 @@ void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
             _mm_and_si128(_mm_cmpeq_epi32(c1, c0),
                           _mm_and_si128(_mm_cmpgt_epi32(c1, noRow), _mm_cmplt_epi32(c1, pastRows)));
         if (_mm_movemask_epi8(quiet) != 0xFFFF) return false;
-        alignas(16) int32_t flameRows[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(flameRows), c1);
-        for (int k = 0; k < 4; ++k) {
-            uint8_t* cell = plane + flameRows[k] * W + x + k;
-            cell[-W] = cell[0] = cell[W] = 255;
-        }
+        const __m128i firstCells = _mm_add_epi32(_mm_sll_epi32(c1, widthShift),
+                                                 _mm_add_epi32(_mm_set1_epi32(x), lane));
+        uint8_t* const p = plane;
+        const ptrdiff_t w = W;
+        uint8_t* const cell0 = p + _mm_cvtsi128_si32(firstCells);
+        uint8_t* const cell1 = p + _mm_cvtsi128_si32(_mm_shuffle_epi32(firstCells, 1));
+        uint8_t* const cell2 = p + _mm_cvtsi128_si32(_mm_shuffle_epi32(firstCells, 2));
+        uint8_t* const cell3 = p + _mm_cvtsi128_si32(_mm_shuffle_epi32(firstCells, 3));
+        cell0[-w] = cell0[0] = cell0[w] = 255;
+        cell1[-w] = cell1[0] = cell1[w] = 255;
+        cell2[-w] = cell2[0] = cell2[w] = 255;
+        cell3[-w] = cell3[0] = cell3[w] = 255;
         _mm_storeu_ps(rows + x, y1);
         return true;
     };

@@ -439,7 +439,7 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
     const int B = blockSize, W = width;
     const float maxRow = float(LastSampledRow());
     const __m128 side = _mm_set1_ps(float(B));
-    const __m128i shift = _mm_cvtsi32_si128(W == 128 ? 7 : W == 256 ? 8 : 9);
+    const __m128i shift = _mm_cvtsi32_si128(WidthShift());
     __m128 edges = _mm_setr_ps(q00.x, q00.y, q10.x, q10.y);
     const __m128 down =
         _mm_div_ps(_mm_sub_ps(_mm_setr_ps(q01.x, q01.y, q11.x, q11.y), edges), side);

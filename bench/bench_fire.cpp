@@ -110,7 +110,7 @@ void BM_Propagation(benchmark::State& state) {
         state.SkipWithError("no AVX2 here");
         return;
     }
-    fire->wideRows = state.range(1) != 0;
+    fire->wideForms = state.range(1) != 0;
     for (auto _ : state) {
         fire->PropagateHeat();
         benchmark::ClobberMemory();

@@ -273,9 +273,10 @@ TEST_F(FireTest, HeatRisesOneRowAsTheNeighbourAverage) {
     EXPECT_EQ(f.nextHeat[W * (f.height - 1)], 77);  // the last row is never written
 }
 
-// The forms of the propagation this processor runs: SSE2, and AVX2 where it
-// has it (the plain form has a build of its own).
-std::vector<bool> PropagationForms() {
+// The vector forms of the propagation and the image build that this
+// processor runs: SSE2, and AVX2 where it has it (the plain form has a build
+// of its own).
+std::vector<bool> VectorForms() {
     if (CpuRunsAvx2()) return {false, true};
     return {false};
 }
@@ -285,7 +286,7 @@ std::vector<bool> PropagationForms() {
 TEST_F(FireTest, HeatPropagationMatchesTheFlatRuleEverywhere) {
     for (int res = 0; res < 12; ++res) {
         FIRECLASS& f = Make(res % 3);
-        f.wideRows = PropagationForms().back() && res >= 6;
+        f.wideForms = VectorForms().back() && res >= 6;
         const int W = f.width, H = f.height;
         const size_t rows = size_t(H + 2 * f.blockSize);
         const bool extremes = res % 6 >= 3;
@@ -296,7 +297,7 @@ TEST_F(FireTest, HeatPropagationMatchesTheFlatRuleEverywhere) {
         FlatRule(f, expected.data());
         f.PropagateHeat();
         ASSERT_EQ(0, memcmp(expected.data(), f.nextHeat - W, expected.size()))
-            << res << (f.wideRows ? " wide" : "");
+            << res << (f.wideForms ? " wide" : "");
     }
 }
 
@@ -306,9 +307,9 @@ TEST_F(FireTest, HeatPropagationMatchesTheFlatRuleEverywhere) {
 // into heat, and the groups of heat and flame say which groups came out so.
 TEST_F(FireTest, PropagationFollowsEveryLoneHotCell) {
     for (int res = 0; res < 3; ++res) {
-        for (bool wide : PropagationForms()) {
+        for (bool wide : VectorForms()) {
             FIRECLASS& f = Make(res);
-            f.wideRows = wide;
+            f.wideForms = wide;
             const int W = f.width, H = f.height;
             const size_t rows = size_t(H + 2 * f.blockSize);
             for (int i = 0; i < W * H; ++i)
@@ -997,7 +998,7 @@ void CheckStepAgainstThePasses(bool sparse) {
             auto fp = std::make_unique<FIRECLASS>(), gp = std::make_unique<FIRECLASS>();
             FIRECLASS &f = *fp, &g = *gp;
             f.Setup(FireSettingsRecord(res, style, 0, 20, 2));
-            f.wideRows = PropagationForms().back() && style % 2 == 0;  // both forms, by turns
+            f.wideForms = VectorForms().back() && style % 2 == 0;  // both forms, by turns
             srand(11 + res);
             g.Setup(FireSettingsRecord(res, style, 0, 20, 2));
             const int W = f.width, H = f.height, B = f.blockSize;

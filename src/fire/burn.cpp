@@ -185,7 +185,7 @@ void FIRECLASS::PropagateRow(int y, bool copyToHeat, ROWNOTES* notes) {
     const uint8_t noFlameHeat = uint8_t(coldHeat > 0 ? coldHeat - 1 : 0);
     const __m128i noFlame = _mm_set1_epi8(char(noFlameHeat));
 #if KINDORA_AVX2
-    if (wideRows)
+    if (wideForms)
         i = RiseGroupPairs(src, cool, W, dst, copyToHeat ? copy : nullptr, noFlameHeat, notes);
 #endif
     int groups = i / kHeatGroup;

@@ -70,7 +70,7 @@ FIRECLASS::FIRECLASS()
       hotGroups(),
       flameGroups(),
       hotGroupsValid(false),
-      wideRows(CpuRunsAvx2()) {}
+      wideForms(CpuRunsAvx2()) {}
 
 FIRECLASS::~FIRECLASS() {
     Cleanup();

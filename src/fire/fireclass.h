@@ -128,9 +128,9 @@ class FIRECLASS {
     // coldHeat is 0, when every heat has a flame.
     uint32_t flameGroups[kMaxGridSide];
     bool hotGroupsValid;
-    // The propagation runs its AVX2 form: set where the processor has it.
-    // Both forms give the same bytes and notes.
-    bool wideRows;
+    // The propagation and the image build run their AVX2 forms: set where
+    // the processor has it. Both forms give the same bytes and notes.
+    bool wideForms;
 
     // The steps of Burn, in the order it runs them.
     void AdvanceSpawnTimer(double elapsed);
@@ -173,6 +173,7 @@ class FIRECLASS {
     uint64_t HeatRows(int left, int right, int top, int bottom) const;
     HEATROWS HeatRowsAround(float x0, float x1, float y0, float y1) const;
     void BuildImageRow(int y, bool keepColdRuns);
+    void PaintRuns(int y, uint32_t toPaint, uint32_t cold);
     void AdvanceHotzone(HOTZONE* zone, double elapsed);
     void Scorch(int x, int c0);
     bool SparkAlive(const SPARK& spark) const;

@@ -154,8 +154,8 @@ void FIRECLASS::AdvanceHotzone(HOTZONE* zone, double elapsed) {
             _mm_and_si128(_mm_cmpeq_epi32(c1, c0),
                           _mm_and_si128(_mm_cmpgt_epi32(c1, noRow), _mm_cmplt_epi32(c1, pastRows)));
         if (_mm_movemask_epi8(quiet) != 0xFFFF) return false;
-        const __m128i firstCells = _mm_add_epi32(_mm_sll_epi32(c1, widthShift),
-                                                 _mm_add_epi32(_mm_set1_epi32(x), lane));
+        const __m128i firstCells =
+            _mm_add_epi32(_mm_sll_epi32(c1, widthShift), _mm_add_epi32(_mm_set1_epi32(x), lane));
         uint8_t* const p = plane;
         const ptrdiff_t w = W;
         uint8_t* const cell0 = p + _mm_cvtsi128_si32(firstCells);

@@ -555,9 +555,7 @@ void FIRECLASS::BuildChangedImage() {
 void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     const int W = width, H = height, R = W / kImageRun;
     const uint8_t* k = nextHeat + size_t(y) * W;
-    const uint8_t* u = under + size_t(y) * W * 4;
-    uint8_t* out = fireImage + size_t(y) * W * 4;
-    uint8_t* runs = coldRuns + size_t(y) * size_t(R);
+    const uint8_t* runs = coldRuns + size_t(y) * size_t(R);
 #if KINDORA_SSE2
     const PaintSetup paint = PaintFor(*this);
 #endif
@@ -587,6 +585,30 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     uint32_t toPaint = BitRange(0, R);
     if (keepColdRuns) toPaint &= ~(cold & ~ClearedRuns(runs, R));
     if (!toPaint) return;
+    PaintRuns(y, toPaint, cold);
+    paintedLeft = std::min(paintedLeft, kImageRun * __builtin_ctz(toPaint));
+    paintedRight = std::max(paintedRight, kImageRun * (32 - __builtin_clz(toPaint)) - 1);
+    paintedTop = std::min(paintedTop, y);
+    paintedBottom = y;
+}
+
+// The runs of row y marked in `toPaint`, those marked in `cold` as what
+// shows under them alone; each run's flag says whether it was painted cold.
+void FIRECLASS::PaintRuns(int y, uint32_t toPaint, uint32_t cold) {
+    const int W = width;
+    const uint8_t* k = nextHeat + size_t(y) * W;
+    const uint8_t* u = under + size_t(y) * W * 4;
+    uint8_t* out = fireImage + size_t(y) * W * 4;
+    uint8_t* runs = coldRuns + size_t(y) * size_t(W / kImageRun);
+#if KINDORA_AVX2
+    if (wideForms) {
+        PaintRunsWide(packedPalette, toPaint, cold, k, u, out, runs);
+        return;
+    }
+#endif
+#if KINDORA_SSE2
+    const PaintSetup paint = PaintFor(*this);
+#endif
     for (uint32_t rest = toPaint; rest; rest &= rest - 1) {
         const int r = __builtin_ctz(rest), x = r * kImageRun;
         const bool coldRun = (cold >> r) & 1;
@@ -598,10 +620,6 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
 #endif
         runs[r] = coldRun;
     }
-    paintedLeft = std::min(paintedLeft, kImageRun * __builtin_ctz(toPaint));
-    paintedRight = std::max(paintedRight, kImageRun * (32 - __builtin_clz(toPaint)) - 1);
-    paintedTop = std::min(paintedTop, y);
-    paintedBottom = y;
 }
 
 // The picture under the fire changed: what shows under the flames is taken

@@ -61,19 +61,20 @@ struct FOURROWS {
     uint8_t* out[4];
 };
 
-// `count` samples of each row of N groups of four rows, where the positions
-// need no holding, row k of a group into its out[k]. While the mesh sways a
-// little, rows mostly read runs of neighbouring cells: so the cells of all
-// the samples are worked out first, by the same additions, and each stretch
-// of eight samples of a row whose cells follow one another is copied at
-// once. The groups advance side by side, since each addition waits for the
-// one before it in its lane.
+// While the mesh sways a little, rows mostly read runs of neighbouring
+// cells: so the cells of a block's samples are worked out first, a stretch
+// of eight at a time, noting which rows read one run over each stretch.
+constexpr int kStretch = 8;
+static_assert(kMaxGridSide / 10 <= 64, "a block's rows fit the cells");
+
+// The cells that `count` samples of N groups of four rows read, where the
+// positions need no holding: cells[c][4g + k] for sample c of row k of group
+// g. Bit 4g + k of following[s] is set where that row's cells of stretch s
+// follow one another. The groups advance side by side, since each addition
+// waits for the one before it in its lane.
 template <int N>
-inline void SampleRowsInRuns(const uint8_t* src, __m128i shift, const FOURROWS* groups, int count) {
-    constexpr int kStretch = 8;
-    static_assert(kMaxGridSide / 10 <= 64, "a block's rows fit the cells");
-    alignas(16) int32_t cells[64][4 * N];
-    uint8_t following[64 / kStretch];  // bit k set where row k's stretch is one run
+inline void WorkOutCells(__m128i shift, const FOURROWS* groups, int count, int32_t (*cells)[4 * N],
+                         uint8_t* following) {
     const __m128i one = _mm_set1_epi32(1);
     __m128 sx[N], sy[N];
     for (int g = 0; g < N; ++g)
@@ -112,6 +113,58 @@ inline void SampleRowsInRuns(const uint8_t* src, __m128i shift, const FOURROWS* 
         __m128i cell[N];
         cellsAt(col, cell);
     }
+}
+
+#if KINDORA_AVX2
+KINDORA_AVX2_TARGET inline __m256 BothGroups(__m128 first, __m128 second) {
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(first), second, 1);
+}
+
+// One sample of eight rows: its cells stored at `cells`, the positions moved
+// on a sample.
+KINDORA_AVX2_TARGET inline __m256i EightCellsAt(__m128i shift, __m256* sx, __m256* sy, __m256 dx,
+                                                __m256 dy, int32_t* cells) {
+    const __m256i cell = _mm256_add_epi32(_mm256_sll_epi32(_mm256_cvttps_epi32(*sy), shift),
+                                          _mm256_cvttps_epi32(*sx));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(cells), cell);
+    *sx = _mm256_add_ps(*sx, dx);
+    *sy = _mm256_add_ps(*sy, dy);
+    return cell;
+}
+
+// WorkOutCells for two groups, their eight rows in the lanes of one AVX2
+// vector, each lane adding and truncating exactly as in the SSE2 form.
+KINDORA_AVX2_TARGET void WorkOutEightCells(__m128i shift, const FOURROWS* groups, int count,
+                                           int32_t (*cells)[8], uint8_t* following) {
+    const __m256 dx = BothGroups(groups[0].dx, groups[1].dx);
+    const __m256 dy = BothGroups(groups[0].dy, groups[1].dy);
+    __m256 sx = BothGroups(groups[0].sx, groups[1].sx);
+    __m256 sy = BothGroups(groups[0].sy, groups[1].sy);
+    const __m256i one = _mm256_set1_epi32(1);
+    const int stretches = count / kStretch;
+    int col = 0;
+    for (int s = 0; s < stretches; ++s) {
+        __m256i last = EightCellsAt(shift, &sx, &sy, dx, dy, cells[col++]);
+        __m256i runs = _mm256_set1_epi32(-1);
+        for (int k = 1; k < kStretch; ++k) {
+            const __m256i cell = EightCellsAt(shift, &sx, &sy, dx, dy, cells[col++]);
+            runs = _mm256_and_si256(runs, _mm256_cmpeq_epi32(cell, _mm256_add_epi32(last, one)));
+            last = cell;
+        }
+        following[s] = uint8_t(_mm256_movemask_ps(_mm256_castsi256_ps(runs)));
+    }
+    for (; col < count; ++col)
+        EightCellsAt(shift, &sx, &sy, dx, dy, cells[col]);
+}
+#endif
+
+// The samples of N groups of four rows from the cells worked out for them,
+// row k of a group into its out[k]: each stretch of a row that reads one run
+// is copied at once.
+template <int N>
+inline void CopyCells(const uint8_t* src, const FOURROWS* groups, int count,
+                      const int32_t (*cells)[4 * N], const uint8_t* following) {
+    const int stretches = count / kStretch;
     for (int g = 0; g < N; ++g) {
         for (int r = 0; r < groups[g].lanes; ++r) {
             const int lane = 4 * g + r;
@@ -129,6 +182,28 @@ inline void SampleRowsInRuns(const uint8_t* src, __m128i shift, const FOURROWS* 
                 o[c] = src[cells[c][lane]];
         }
     }
+}
+
+// `count` samples of each row of N groups of four rows, where the positions
+// need no holding, row k of a group into its out[k]. With `wide`, two
+// groups work out their cells in the AVX2 form.
+template <int N>
+inline void SampleRowsInRuns(const uint8_t* src, __m128i shift, const FOURROWS* groups, int count,
+                             bool wide) {
+    alignas(32) int32_t cells[64][4 * N];
+    uint8_t following[64 / kStretch];
+#if KINDORA_AVX2
+    if constexpr (N == 2) {
+        if (wide) {
+            WorkOutEightCells(shift, groups, count, cells, following);
+            CopyCells<N>(src, groups, count, cells, following);
+            return;
+        }
+    }
+#endif
+    (void)wide;
+    WorkOutCells<N>(shift, groups, count, cells, following);
+    CopyCells<N>(src, groups, count, cells, following);
 }
 
 // The least and the greatest of four lanes.
@@ -489,9 +564,9 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
             pair = !coldFour(four[1]);
         }
         if (pair) {
-            SampleRowsInRuns<2>(nextHeat, shift, four, B);
+            SampleRowsInRuns<2>(nextHeat, shift, four, B, wideForms);
         } else {
-            SampleRowsInRuns<1>(nextHeat, shift, four, B);
+            SampleRowsInRuns<1>(nextHeat, shift, four, B, false);
         }
     }
 }

@@ -128,8 +128,9 @@ class FIRECLASS {
     // coldHeat is 0, when every heat has a flame.
     uint32_t flameGroups[kMaxGridSide];
     bool hotGroupsValid;
-    // The propagation and the image build run their AVX2 forms: set where
-    // the processor has it. Both forms give the same bytes and notes.
+    // The propagation, the warp and the image build run their AVX2 forms:
+    // set where the processor has it. Both forms give the same bytes and
+    // notes.
     bool wideForms;
 
     // The steps of Burn, in the order it runs them.

@@ -631,9 +631,6 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     const int W = width, H = height, R = W / kImageRun;
     const uint8_t* k = nextHeat + size_t(y) * W;
     const uint8_t* runs = coldRuns + size_t(y) * size_t(R);
-#if KINDORA_SSE2
-    const PaintSetup paint = PaintFor(*this);
-#endif
     // In the step the propagation noted which runs of this row have a
     // flame; else the heats are read.
     static_assert(kImageRun == kHeatGroup, "a run is a group of heat");
@@ -641,6 +638,9 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
     if (keepColdRuns && hotGroupsValid && coldHeat > 0 && y <= H - 2) {
         cold = BitRange(0, R) & ~flameGroups[y + 1];
     } else {
+#if KINDORA_SSE2
+        const PaintSetup paint = PaintFor(*this);
+#endif
         for (int r = 0; r < R; ++r) {
             const int x = r * kImageRun;
 #if KINDORA_SSE2

@@ -955,6 +955,43 @@ void ReferenceWarp(FIRECLASS& g) {
     }
 }
 
+// Meshes squeezed and stretched, so that rows read each cell twice, skip
+// cells or read them in runs of every length, sheared across rows, and
+// thrown partly off the plane: the warp writes what the passes one by one
+// write, and nothing right of the blocks.
+TEST_F(FireTest, WarpMatchesThePassesOverSqueezedAndStretchedMeshes) {
+    const float scales[] = {0.5f, 0.9f, 1.0f, 1.06f, 1.5f, 2.3f};
+    for (int res = 0; res < 3; ++res) {
+        for (bool wide : VectorForms()) {
+            for (float scale : scales) {
+                FIRECLASS& f = Make(res);
+                f.wideForms = wide;
+                const int W = f.width, H = f.height, B = f.blockSize;
+                const size_t planeBytes = size_t(H + 2 * B) * W;
+                for (size_t i = 0; i < planeBytes; ++i)
+                    f.nextMem[i] = uint8_t(rand() | 1);
+                for (int c = 0; c < kMeshColumns; ++c) {
+                    for (int r = 0; r < kMeshRows; ++r) {
+                        const float shear = float((c * 7 + r * 3) % 5) * 0.37f;
+                        f.mesh[c][r] = {B * c * scale + shear, B * r * (2.0f - scale) + shear * c,
+                                        0.0f, 0.0f};
+                    }
+                }
+                FIRECLASS g;
+                g.Setup(FireSettingsRecord(res, 0));
+                memcpy(g.nextMem, f.nextMem, planeBytes);
+                memcpy(g.heatMem, f.heatMem, planeBytes);
+                memcpy(g.mesh, f.mesh, sizeof f.mesh);
+                ReferenceWarp(g);
+                f.hotGroupsValid = false;
+                f.WarpVisibleRows();
+                ASSERT_EQ(0, memcmp(g.heatMem, f.heatMem, planeBytes))
+                    << res << " " << wide << " " << scale;
+            }
+        }
+    }
+}
+
 void ReferenceBurn(FIRECLASS& g, double elapsed) {
     const int W = g.width, H = g.height;
     g.AdvanceSpawnTimer(elapsed);

@@ -165,10 +165,11 @@ class FIRECLASS {
     void LayOutMesh();
     void CreateCoolMap();
     void CreateFireTexture();
-    void WarpBlockRows(int bx, int by, int rows);
+    void WarpBlockRowAcross(int by, int rows);
+    void WarpBlockRows(int bx, int by, int rows, bool roomRight);
     void WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
                          const MESHPOINT& q11, bool inside, const HEATROWS& heatRows, int rows,
-                         uint8_t* dst);
+                         uint8_t* dst, bool roomRight);
     void PropagateRows(bool copyToHeat);
     void PropagateRow(int y, bool copyToHeat, ROWNOTES* notes);
     uint64_t HeatRows(int left, int right, int top, int bottom) const;

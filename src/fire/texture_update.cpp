@@ -62,57 +62,60 @@ struct FOURROWS {
 };
 
 // While the mesh sways a little, rows mostly read runs of neighbouring
-// cells: so the cells of a block's samples are worked out first, a stretch
-// of eight at a time, noting which rows read one run over each stretch.
-constexpr int kStretch = 8;
-static_assert(kMaxGridSide / 10 <= 64, "a block's rows fit the cells");
+// cells, broken where a sample skips a cell, reads one twice or crosses into
+// the next row. So the cells of a block's samples are worked out first,
+// noting where each row's runs start, and then each run is copied sixteen
+// cells at a time.
+static_assert(kMaxGridSide / 10 <= 64, "a block's samples fit the cells and a word of starts");
+
+// Where the runs of a row start: bit c set where sample c does not read the
+// cell after sample c - 1's. Sample 0 always starts one. Samples 1 to 31
+// are told in `low`, 32 on in `high`.
+inline void StoreRunStarts(__m128i low, __m128i high, uint64_t* starts) {
+    alignas(16) uint32_t lo[4], hi[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lo), low);
+    _mm_store_si128(reinterpret_cast<__m128i*>(hi), high);
+    for (int k = 0; k < 4; ++k)
+        starts[k] = lo[k] | uint64_t(hi[k]) << 32 | 1;
+}
 
 // The cells that `count` samples of N groups of four rows read, where the
 // positions need no holding: cells[c][4g + k] for sample c of row k of group
-// g. Bit 4g + k of following[s] is set where that row's cells of stretch s
-// follow one another. The groups advance side by side, since each addition
-// waits for the one before it in its lane.
+// g; and where that row's runs start, in starts[4g + k]. The groups advance
+// side by side, since each addition waits for the one before it in its lane.
 template <int N>
-inline void WorkOutCells(__m128i shift, const FOURROWS* groups, int count, int32_t (*cells)[4 * N],
-                         uint8_t* following) {
+inline void WorkOutRuns(__m128i shift, const FOURROWS* groups, int count, int32_t (*cells)[4 * N],
+                        uint64_t* starts) {
     const __m128i one = _mm_set1_epi32(1);
     __m128 sx[N], sy[N];
-    for (int g = 0; g < N; ++g)
+    __m128i last[N], low[N], high[N];
+    for (int g = 0; g < N; ++g) {
         sx[g] = groups[g].sx, sy[g] = groups[g].sy;
-    const auto cellsAt = [&](int c, __m128i* cell) {
+        last[g] = low[g] = high[g] = _mm_setzero_si128();
+    }
+    // Sample c of every row; with `bit`, the rows where it starts a run get
+    // that bit in `found`.
+    const auto sample = [&](int c, __m128i bit, __m128i* found) {
         for (int g = 0; g < N; ++g) {
-            cell[g] = _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy[g]), shift),
-                                    _mm_cvttps_epi32(sx[g]));
-            _mm_store_si128(reinterpret_cast<__m128i*>(cells[c] + 4 * g), cell[g]);
+            const __m128i cell = _mm_add_epi32(_mm_sll_epi32(_mm_cvttps_epi32(sy[g]), shift),
+                                               _mm_cvttps_epi32(sx[g]));
+            _mm_store_si128(reinterpret_cast<__m128i*>(cells[c] + 4 * g), cell);
             sx[g] = _mm_add_ps(sx[g], groups[g].dx);
             sy[g] = _mm_add_ps(sy[g], groups[g].dy);
+            const __m128i next = _mm_cmpeq_epi32(cell, _mm_add_epi32(last[g], one));
+            found[g] = _mm_or_si128(found[g], _mm_andnot_si128(next, bit));
+            last[g] = cell;
         }
     };
-    const int stretches = count / kStretch;
-    int col = 0;
-    for (int s = 0; s < stretches; ++s) {
-        __m128i last[N], runs[N];
-        cellsAt(col++, last);
-        for (int g = 0; g < N; ++g)
-            runs[g] = _mm_set1_epi32(-1);
-        for (int k = 1; k < kStretch; ++k) {
-            __m128i cell[N];
-            cellsAt(col++, cell);
-            for (int g = 0; g < N; ++g) {
-                runs[g] =
-                    _mm_and_si128(runs[g], _mm_cmpeq_epi32(cell[g], _mm_add_epi32(last[g], one)));
-                last[g] = cell[g];
-            }
-        }
-        int bits = 0;
-        for (int g = 0; g < N; ++g)
-            bits |= _mm_movemask_ps(_mm_castsi128_ps(runs[g])) << (4 * g);
-        following[s] = uint8_t(bits);
-    }
-    for (; col < count; ++col) {
-        __m128i cell[N];
-        cellsAt(col, cell);
-    }
+    sample(0, _mm_setzero_si128(), low);
+    __m128i bit = _mm_add_epi32(one, one);
+    int c = 1;
+    for (; c < std::min(count, 32); ++c, bit = _mm_add_epi32(bit, bit))
+        sample(c, bit, low);
+    for (bit = one; c < count; ++c, bit = _mm_add_epi32(bit, bit))
+        sample(c, bit, high);
+    for (int g = 0; g < N; ++g)
+        StoreRunStarts(low[g], high[g], starts + 4 * g);
 }
 
 #if KINDORA_AVX2
@@ -120,66 +123,78 @@ KINDORA_AVX2_TARGET inline __m256 BothGroups(__m128 first, __m128 second) {
     return _mm256_insertf128_ps(_mm256_castps128_ps256(first), second, 1);
 }
 
-// One sample of eight rows: its cells stored at `cells`, the positions moved
-// on a sample.
-KINDORA_AVX2_TARGET inline __m256i EightCellsAt(__m128i shift, __m256* sx, __m256* sy, __m256 dx,
-                                                __m256 dy, int32_t* cells) {
+// Sample c of eight rows: its cells stored, the positions moved on a sample,
+// and with `bit`, the rows where it starts a run given that bit in `found`.
+KINDORA_AVX2_TARGET inline void SampleEightRows(__m128i shift, __m256* sx, __m256* sy, __m256 dx,
+                                                __m256 dy, int32_t* cells, __m256i* last,
+                                                __m256i bit, __m256i* found) {
     const __m256i cell = _mm256_add_epi32(_mm256_sll_epi32(_mm256_cvttps_epi32(*sy), shift),
                                           _mm256_cvttps_epi32(*sx));
     _mm256_store_si256(reinterpret_cast<__m256i*>(cells), cell);
     *sx = _mm256_add_ps(*sx, dx);
     *sy = _mm256_add_ps(*sy, dy);
-    return cell;
+    const __m256i next = _mm256_cmpeq_epi32(cell, _mm256_add_epi32(*last, _mm256_set1_epi32(1)));
+    *found = _mm256_or_si256(*found, _mm256_andnot_si256(next, bit));
+    *last = cell;
 }
 
-// WorkOutCells for two groups, their eight rows in the lanes of one AVX2
+// WorkOutRuns for two groups, their eight rows in the lanes of one AVX2
 // vector, each lane adding and truncating exactly as in the SSE2 form.
-KINDORA_AVX2_TARGET void WorkOutEightCells(__m128i shift, const FOURROWS* groups, int count,
-                                           int32_t (*cells)[8], uint8_t* following) {
+KINDORA_AVX2_TARGET void WorkOutEightRuns(__m128i shift, const FOURROWS* groups, int count,
+                                          int32_t (*cells)[8], uint64_t* starts) {
     const __m256 dx = BothGroups(groups[0].dx, groups[1].dx);
     const __m256 dy = BothGroups(groups[0].dy, groups[1].dy);
     __m256 sx = BothGroups(groups[0].sx, groups[1].sx);
     __m256 sy = BothGroups(groups[0].sy, groups[1].sy);
     const __m256i one = _mm256_set1_epi32(1);
-    const int stretches = count / kStretch;
-    int col = 0;
-    for (int s = 0; s < stretches; ++s) {
-        __m256i last = EightCellsAt(shift, &sx, &sy, dx, dy, cells[col++]);
-        __m256i runs = _mm256_set1_epi32(-1);
-        for (int k = 1; k < kStretch; ++k) {
-            const __m256i cell = EightCellsAt(shift, &sx, &sy, dx, dy, cells[col++]);
-            runs = _mm256_and_si256(runs, _mm256_cmpeq_epi32(cell, _mm256_add_epi32(last, one)));
-            last = cell;
-        }
-        following[s] = uint8_t(_mm256_movemask_ps(_mm256_castsi256_ps(runs)));
-    }
-    for (; col < count; ++col)
-        EightCellsAt(shift, &sx, &sy, dx, dy, cells[col]);
+    __m256i last = _mm256_setzero_si256(), low = last, high = last;
+    SampleEightRows(shift, &sx, &sy, dx, dy, cells[0], &last, _mm256_setzero_si256(), &low);
+    __m256i bit = _mm256_add_epi32(one, one);
+    int c = 1;
+    for (; c < std::min(count, 32); ++c, bit = _mm256_add_epi32(bit, bit))
+        SampleEightRows(shift, &sx, &sy, dx, dy, cells[c], &last, bit, &low);
+    for (bit = one; c < count; ++c, bit = _mm256_add_epi32(bit, bit))
+        SampleEightRows(shift, &sx, &sy, dx, dy, cells[c], &last, bit, &high);
+    StoreRunStarts(_mm256_castsi256_si128(low), _mm256_castsi256_si128(high), starts);
+    StoreRunStarts(_mm256_extracti128_si256(low, 1), _mm256_extracti128_si256(high, 1), starts + 4);
 }
 #endif
 
-// The samples of N groups of four rows from the cells worked out for them,
-// row k of a group into its out[k]: each stretch of a row that reads one run
-// is copied at once.
-template <int N>
-inline void CopyCells(const uint8_t* src, const FOURROWS* groups, int count,
-                      const int32_t (*cells)[4 * N], const uint8_t* following) {
-    const int stretches = count / kStretch;
-    for (int g = 0; g < N; ++g) {
+inline void Copy16(uint8_t* to, const uint8_t* from) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+}
+
+// The samples of `groupCount` groups of four rows, row k of a group into its
+// out[k], from the cells worked out for them (`stride` to a sample) and
+// where their runs start. A run's copies may reach up to fifteen cells past
+// its end, and so read as far past the plane; they write there only where
+// a later run of the row, or with `roomRight` the cells to the right of the
+// row, written later, take them.
+inline void CopyRuns(const uint8_t* src, const FOURROWS* groups, int groupCount, int count,
+                     const int32_t* cells, int stride, const uint64_t* starts, bool roomRight) {
+    for (int g = 0; g < groupCount; ++g) {
         for (int r = 0; r < groups[g].lanes; ++r) {
             const int lane = 4 * g + r;
             uint8_t* o = groups[g].out[r];
-            int c = 0;
-            for (int s = 0; s < stretches; ++s, c += kStretch) {
-                if ((following[s] >> lane) & 1) {
-                    memcpy(o + c, src + cells[c][lane], kStretch);
-                    continue;
+            for (uint64_t rest = starts[lane]; rest;) {
+                const int c = __builtin_ctzll(rest);
+                rest &= rest - 1;
+                const int end = rest ? __builtin_ctzll(rest) : count;
+                const uint8_t* run = src + cells[c * stride + lane] - c;  // sample i reads run[i]
+                int i = c;
+                for (; i + 16 <= end; i += 16)
+                    Copy16(o + i, run + i);
+                if (i == end) continue;
+                if (roomRight || i + 16 <= count) {
+                    Copy16(o + i, run + i);
+                } else if (end - c >= 16) {
+                    Copy16(o + end - 16, run + end - 16);
+                } else {
+                    for (; i < end; ++i)
+                        o[i] = run[i];
                 }
-                for (int k = c; k < c + kStretch; ++k)
-                    o[k] = src[cells[k][lane]];
             }
-            for (; c < count; ++c)
-                o[c] = src[cells[c][lane]];
         }
     }
 }
@@ -189,21 +204,21 @@ inline void CopyCells(const uint8_t* src, const FOURROWS* groups, int count,
 // groups work out their cells in the AVX2 form.
 template <int N>
 inline void SampleRowsInRuns(const uint8_t* src, __m128i shift, const FOURROWS* groups, int count,
-                             bool wide) {
+                             bool wide, bool roomRight) {
     alignas(32) int32_t cells[64][4 * N];
-    uint8_t following[64 / kStretch];
+    uint64_t starts[4 * N];
 #if KINDORA_AVX2
     if constexpr (N == 2) {
         if (wide) {
-            WorkOutEightCells(shift, groups, count, cells, following);
-            CopyCells<N>(src, groups, count, cells, following);
+            WorkOutEightRuns(shift, groups, count, cells, starts);
+            CopyRuns(src, groups, N, count, cells[0], 4 * N, starts, roomRight);
             return;
         }
     }
 #endif
     (void)wide;
-    WorkOutCells<N>(shift, groups, count, cells, following);
-    CopyCells<N>(src, groups, count, cells, following);
+    WorkOutRuns<N>(shift, groups, count, cells, starts);
+    CopyRuns(src, groups, N, count, cells[0], 4 * N, starts, roomRight);
 }
 
 // The least and the greatest of four lanes.
@@ -428,17 +443,19 @@ HEATROWS FIRECLASS::HeatRowsAround(float x0, float x1, float y0, float y1) const
 // side by side in the lanes of a vector, each lane adding exactly as a lone
 // row would.
 void FIRECLASS::TextureBlock(int bx, int by) {
-    WarpBlockRows(bx, by, blockSize);
+    WarpBlockRows(bx, by, blockSize, false);
 }
 
-// The first `rows` rows of block (bx, by); see TextureBlock.
+// The first `rows` rows of block (bx, by); see TextureBlock. With
+// `roomRight`, the same rows of the fifteen cells to the right of the block
+// are written later, so the copies may run on into them.
 //
 // Every sample lies in the box of the four corners, give or take the rounding
 // of the repeated additions (far below a cell). A block whose box lies well
 // inside the plane needs no holding of its samples, since truncation there
 // already gives what the held coordinates would; and where that box of
 // nextHeat is all zero, so is the block.
-void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
+void FIRECLASS::WarpBlockRows(int bx, int by, int rows, bool roomRight) {
     const int B = blockSize;
     const int W = width;
     const MESHPOINT& q00 = mesh[bx][by];
@@ -464,7 +481,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
         return;
     }
 #if KINDORA_SSE2
-    WarpRowsInLanes(q00, q10, q01, q11, inside, heatRows, rows, dst);
+    WarpRowsInLanes(q00, q10, q01, q11, inside, heatRows, rows, dst, roomRight);
 #else
     const float Bf = float(B);
     const uint8_t* const src = nextHeat;
@@ -510,7 +527,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows) {
 // together where both have heat to read.
 void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, const MESHPOINT& q01,
                                 const MESHPOINT& q11, bool inside, const HEATROWS& heatRows,
-                                int rows, uint8_t* dst) {
+                                int rows, uint8_t* dst, bool roomRight) {
     const int B = blockSize, W = width;
     const float maxRow = float(LastSampledRow());
     const __m128 side = _mm_set1_ps(float(B));
@@ -521,8 +538,7 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
     // Rows row to row + 3, and the edges moved on past them. Lanes past the
     // block's last row repeat it and write into `spare`.
     uint8_t spare[64];
-    const auto nextFour = [&](int row) {
-        FOURROWS four;
+    const auto nextFour = [&](int row, FOURROWS& four) {
         __m128 r0 = edges;
         __m128 r1 = row + 1 < B ? _mm_add_ps(r0, down) : r0;
         __m128 r2 = row + 2 < B ? _mm_add_ps(r1, down) : r1;
@@ -535,7 +551,6 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
         four.lanes = std::min(4, rows - row);
         for (int k = 0; k < 4; ++k)
             four.out[k] = k < four.lanes ? dst + (row + k) * W : spare;
-        return four;
     };
     // Whether four rows can only read cold cells; if so they are made cold.
     const auto coldFour = [&](const FOURROWS& four) {
@@ -551,7 +566,7 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
     };
     for (int row = 0; row < rows; row += 4) {
         FOURROWS four[2];
-        four[0] = nextFour(row);
+        nextFour(row, four[0]);
         if (!inside) {
             SampleFourHeld(nextHeat, shift, W, maxRow, four[0], B);
             continue;
@@ -559,14 +574,14 @@ void FIRECLASS::WarpRowsInLanes(const MESHPOINT& q00, const MESHPOINT& q10, cons
         if (coldFour(four[0])) continue;
         bool pair = false;
         if (row + 4 < rows) {
-            four[1] = nextFour(row + 4);
+            nextFour(row + 4, four[1]);
             row += 4;
             pair = !coldFour(four[1]);
         }
         if (pair) {
-            SampleRowsInRuns<2>(nextHeat, shift, four, B, wideForms);
+            SampleRowsInRuns<2>(nextHeat, shift, four, B, wideForms, roomRight);
         } else {
-            SampleRowsInRuns<1>(nextHeat, shift, four, B, false);
+            SampleRowsInRuns<1>(nextHeat, shift, four, B, false, roomRight);
         }
     }
 }
@@ -580,16 +595,21 @@ void FIRECLASS::WarpVisibleRows() {
     for (int by = 0; by < kMeshRows - 1; ++by) {
         const int rows = std::min(blockSize, needed - blockSize * by);
         if (rows <= 0) break;
-        for (int bx = 0; bx < kMeshColumns - 1; ++bx)
-            WarpBlockRows(bx, by, rows);
+        WarpBlockRowAcross(by, rows);
     }
 }
 
 void FIRECLASS::TextureWarp() {
-    for (int by = 0; by < kMeshRows - 1; ++by) {
-        for (int bx = 0; bx < kMeshColumns - 1; ++bx)
-            TextureBlock(bx, by);
-    }
+    for (int by = 0; by < kMeshRows - 1; ++by)
+        WarpBlockRowAcross(by, blockSize);
+}
+
+// The first `rows` rows of every block of row by, left to right: a block's
+// copies may run on into the blocks to its right, where there are fifteen
+// cells of them.
+void FIRECLASS::WarpBlockRowAcross(int by, int rows) {
+    for (int bx = 0; bx < kMeshColumns - 1; ++bx)
+        WarpBlockRows(bx, by, rows, (kMeshColumns - 2 - bx) * blockSize >= 15);
 }
 
 // The fire image: the palette colour of each cell's next heat, over the

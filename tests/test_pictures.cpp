@@ -869,8 +869,11 @@ TEST(BoxFilter, GivesGlusBytesOnRandomSizes) {
             c.inW = c.outW * next(12);
             c.inH = c.outH * next(12);
         }
+        // Both forms of the sums, by turns.
+        UseWidePictureForms(n % 4 < 2);
         ExpectGluBytes(c, n % 2 ? 3 : 4, seed);
     }
+    UseWidePictureForms(true);
 }
 
 TEST(BoxFilter, LeavesToGluWhatItDoesNotCover) {
@@ -1020,7 +1023,8 @@ TEST_F(Loader, ThreeBytePixelsToTheLastAreCopiedWithAnOpaqueAlpha) {
         for (int x = 0; x < 512; ++x) {
             const uint32_t column = std::min(w - 1, uint32_t(float(x) * (float(w) / 512.0f)));
             const uint8_t* texel = &image.rgba[(size_t(y) * 512 + x) * 4];
-            wrong += memcmp(texel, &small[(size_t(row) * w + column) * 3], 3) != 0 || texel[3] != 255;
+            wrong +=
+                memcmp(texel, &small[(size_t(row) * w + column) * 3], 3) != 0 || texel[3] != 255;
         }
     }
     EXPECT_EQ(wrong, 0);
@@ -1103,32 +1107,36 @@ TEST_F(Loader, TextureAndFireCopyAreTheResamplingAndGlusScaling) {
                  {4, 2, 24, 0, 1},       {300, 200, 32, 2, 2},   {1000, 10, 24, 2, 1},
                  {513, 77, 32, 1, 2}};
     for (const auto& c : cases) {
-        const int bytes = int(c.bits / 8);
-        const Bytes pixels = HardPixels(c.wide, c.high, bytes, c.wide + c.high);
-        UseFake(c.wide, c.high, c.bits, pixels);
-        Texture t;
-        uint8_t* scaled = nullptr;
-        ASSERT_TRUE(loadPicFile("fake", &t, c.choice, &scaled, c.fireRes));
-        ASSERT_NE(scaled, nullptr);
-        const TexImage image = ReadTexture(t.texID);
-        const uint32_t tw = uint32_t(image.wide), th = uint32_t(image.high);
-        const float sx = float(c.wide) / float(tw), sy = float(c.high) / float(th);
-        Bytes expected(size_t(tw) * th * 4);
-        for (uint32_t y = 0; y < th; ++y) {
-            const uint32_t cy = std::min(uint32_t(float(y) * sy), c.high - 1);
-            for (uint32_t x = 0; x < tw; ++x) {
-                const uint32_t cx = std::min(uint32_t(float(x) * sx), c.wide - 1);
-                uint8_t* texel = &expected[(size_t(th - 1 - y) * tw + x) * 4];
-                memcpy(texel, &pixels[(size_t(cy) * c.wide + cx) * bytes], 3);
-                texel[3] = 255;
+        for (bool wide : {true, false}) {
+            UseWidePictureForms(wide);
+            const int bytes = int(c.bits / 8);
+            const Bytes pixels = HardPixels(c.wide, c.high, bytes, c.wide + c.high);
+            UseFake(c.wide, c.high, c.bits, pixels);
+            Texture t;
+            uint8_t* scaled = nullptr;
+            ASSERT_TRUE(loadPicFile("fake", &t, c.choice, &scaled, c.fireRes));
+            ASSERT_NE(scaled, nullptr);
+            const TexImage image = ReadTexture(t.texID);
+            const uint32_t tw = uint32_t(image.wide), th = uint32_t(image.high);
+            const float sx = float(c.wide) / float(tw), sy = float(c.high) / float(th);
+            Bytes expected(size_t(tw) * th * 4);
+            for (uint32_t y = 0; y < th; ++y) {
+                const uint32_t cy = std::min(uint32_t(float(y) * sy), c.high - 1);
+                for (uint32_t x = 0; x < tw; ++x) {
+                    const uint32_t cx = std::min(uint32_t(float(x) * sx), c.wide - 1);
+                    uint8_t* texel = &expected[(size_t(th - 1 - y) * tw + x) * 4];
+                    memcpy(texel, &pixels[(size_t(cy) * c.wide + cx) * bytes], 3);
+                    texel[3] = 255;
+                }
             }
+            EXPECT_TRUE(image.rgba == expected) << c.wide << "x" << c.high << " wide " << wide;
+            const uint32_t side = uint32_t(FireSideFor(c.fireRes));
+            const Bytes copy = GluScaled(expected, tw, th, 4, side, side);
+            EXPECT_EQ(memcmp(scaled, copy.data(), copy.size()), 0) << c.wide << "x" << c.high;
+            delete[] scaled;
         }
-        EXPECT_TRUE(image.rgba == expected) << c.wide << "x" << c.high;
-        const uint32_t side = uint32_t(FireSideFor(c.fireRes));
-        const Bytes copy = GluScaled(expected, tw, th, 4, side, side);
-        EXPECT_EQ(memcmp(scaled, copy.data(), copy.size()), 0) << c.wide << "x" << c.high;
-        delete[] scaled;
     }
+    UseWidePictureForms(true);
 }
 
 TEST_F(Loader, FailureLeavesRecordAndCopyUntouched) {

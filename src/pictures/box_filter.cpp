@@ -163,6 +163,32 @@ bool Halving(const BoxShrink& box) {
     return box.kx == 2 && box.ky == 2;
 }
 
+// The sums of each component over the kx column sums of one output pixel.
+// No sum passes 16 bits (a box holds at most kExactBoxPixels), so with four
+// components and an even kx, two pixels' sums are added at a time in 16-bit
+// lanes.
+void SumGroup(const BoxShrink& box, const uint16_t* group, uint32_t* sums) {
+#if KINDORA_SSE2
+    if (box.components == 4 && box.kx % 2 == 0) {
+        __m128i pairs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group));
+        for (uint32_t t = 2; t < box.kx; t += 2) {
+            pairs = _mm_add_epi16(pairs,
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(group + 4 * t)));
+        }
+        alignas(16) uint16_t lanes[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes),
+                        _mm_add_epi16(pairs, _mm_srli_si128(pairs, 8)));
+        for (int k = 0; k < 4; ++k)
+            sums[k] = lanes[k];
+        return;
+    }
+#endif
+    for (uint32_t t = 0; t < box.kx; ++t, group += box.components) {
+        for (int k = 0; k < box.components; ++k)
+            sums[k] += group[k];
+    }
+}
+
 // One output row from the column sums of its ky source rows. Halving: GLU
 // averages each 2 x 2 block of 16-bit values in integers, rounding half up,
 // instead of running its box. Otherwise every share is 1, the area is
@@ -170,18 +196,21 @@ bool Halving(const BoxShrink& box) {
 // floor((257 S + 0.5) / N) >> 8 for the byte sum S, which is
 // floor((257 S + 0.5) / 256 N); no multiple of 256 N lies between 257 S and
 // 257 S + 0.5, so it is floor(257 S / 256 N).
+//
+// The division is a multiply and a shift: with m = ceil(2^48 / d) for the
+// divisor d <= 2^16, n m / 2^48 exceeds n / d by less than n d / 2^48 / d,
+// and as n = 257 S < 2^24, that is below 1 / d, the least step of n / d:
+// the floor is the same.
 void NarrowSums(const BoxShrink& box, uint8_t* out) {
     const uint32_t divisor = 256 * box.kx * box.ky;
+    const uint64_t inverse = ((uint64_t(1) << 48) + divisor - 1) / divisor;
     const uint16_t* group = box.sums;
-    for (uint32_t j = 0; j < box.outWide; ++j) {
+    for (uint32_t j = 0; j < box.outWide; ++j, group += box.kx * box.components) {
         uint32_t sums[4] = {0, 0, 0, 0};
-        for (uint32_t t = 0; t < box.kx; ++t, group += box.components) {
-            for (int k = 0; k < box.components; ++k)
-                sums[k] += group[k];
-        }
+        SumGroup(box, group, sums);
         for (int k = 0; k < box.components; ++k) {
             *out++ = Halving(box) ? uint8_t((sums[k] * kWiden + 2) / 4 >> 8)
-                                  : uint8_t(kWiden * sums[k] / divisor);
+                                  : uint8_t((uint64_t(kWiden * sums[k]) * inverse) >> 48);
         }
     }
 }
@@ -220,7 +249,40 @@ void AddToColumnSums(uint16_t* sums, const uint8_t* row, size_t values, bool fir
         sums[v] = uint16_t((first ? 0 : sums[v]) + row[v]);
 }
 
+#if KINDORA_AVX2
+// AddToColumnSums in the AVX2 form, thirty-two values at a time.
+KINDORA_AVX2_TARGET void AddToColumnSumsWide(uint16_t* sums, const uint8_t* row, size_t values,
+                                             bool first) {
+    size_t v = 0;
+    for (; v + 32 <= values; v += 32) {
+        __m256i lo =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + v)));
+        __m256i hi =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + v + 16)));
+        __m256i* at = reinterpret_cast<__m256i*>(sums + v);
+        if (!first) {
+            lo = _mm256_add_epi16(lo, _mm256_loadu_si256(at));
+            hi = _mm256_add_epi16(hi, _mm256_loadu_si256(at + 1));
+        }
+        _mm256_storeu_si256(at, lo);
+        _mm256_storeu_si256(at + 1, hi);
+    }
+    for (; v < values; ++v)
+        sums[v] = uint16_t((first ? 0 : sums[v]) + row[v]);
+}
+#endif
+
+bool widePictureForms = true;
+
 }  // namespace
+
+void UseWidePictureForms(bool wide) {
+    widePictureForms = wide;
+}
+
+bool WidePictureForms() {
+    return widePictureForms && CpuRunsAvx2();
+}
 
 bool BeginBoxShrink(BoxShrink* box, uint32_t inWide, uint32_t inHigh, int components, uint8_t* out,
                     uint32_t outWide, uint32_t outHigh) {
@@ -236,6 +298,7 @@ bool BeginBoxShrink(BoxShrink* box, uint32_t inWide, uint32_t inHigh, int compon
     box->kx = inWide / outWide;
     box->ky = inHigh / outHigh;
     box->out = out;
+    box->wide = WidePictureForms();
     if (box->kx * box->ky <= kExactBoxPixels) {
         box->sums = new (std::nothrow) uint16_t[size_t(inWide) * components];
     } else {
@@ -251,7 +314,15 @@ void AddBoxShrinkRow(BoxShrink* box, const uint8_t* row) {
         if (band == 0) memset(box->totals, 0, sizeof(float) * box->outWide * box->components);
         AddToTotals(box, row);
     } else {
-        AddToColumnSums(box->sums, row, size_t(box->inWide) * box->components, band == 0);
+        const size_t values = size_t(box->inWide) * box->components;
+#if KINDORA_AVX2
+        if (box->wide) {
+            AddToColumnSumsWide(box->sums, row, values, band == 0);
+        } else
+#endif
+        {
+            AddToColumnSums(box->sums, row, values, band == 0);
+        }
     }
     if (band + 1 < box->ky) return;
     if (box->totals) {

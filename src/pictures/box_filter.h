@@ -32,11 +32,18 @@ struct BoxShrink {
     uint8_t* out = nullptr;    // the next output row
     uint16_t* sums = nullptr;  // column sums of the current band, for small boxes
     float* totals = nullptr;   // running totals of each output value, for large ones
+    bool wide = false;         // the sums run in the AVX2 form
 };
 bool BeginBoxShrink(BoxShrink* box, uint32_t inWide, uint32_t inHigh, int components, uint8_t* out,
                     uint32_t outWide, uint32_t outHigh);
 void AddBoxShrinkRow(BoxShrink* box, const uint8_t* row);
 void EndBoxShrink(BoxShrink* box);
+
+// Whether the picture loops (the column sums here, the resampling of the
+// loader) run their AVX2 forms where the processor has it: on by default.
+// Both forms give the same bytes; tests turn it off to check the other.
+void UseWidePictureForms(bool wide);
+bool WidePictureForms();
 
 // The largest side BoxFilterScale takes (in or out).
 constexpr uint32_t kBoxFilterMaxSide = 16384;

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "box_filter.h"
+#include "vector_path.h"
 
 uint32_t TextureSideFor(uint32_t pixels, uint32_t maxSide) {
     if (pixels < 1) pixels = 1;
@@ -92,6 +93,24 @@ void CopyRow(const uint8_t* source, const size_t* columns, uint32_t texWide, uin
     }
 }
 
+#if KINDORA_AVX2
+// Texture columns four at a time, where their pixels lie within the sixteen
+// bytes of the row from the first one's: each four texels are one byte
+// shuffle of those bytes, which also clears the alpha bytes for the opaque
+// alpha to be set. `shuffles` holds one selector a group.
+KINDORA_AVX2_TARGET void ShuffleGroups(const uint8_t* source, const size_t* columns,
+                                       const uint8_t (*shuffles)[16], uint32_t groups,
+                                       uint8_t* out) {
+    const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
+    for (uint32_t g = 0; g < groups; ++g, columns += 4, out += 16) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + *columns));
+        const __m128i texels = _mm_shuffle_epi8(
+            pixels, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shuffles[g])));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(texels, opaque));
+    }
+}
+#endif
+
 // Nearest neighbour with the rows reversed: texture row 0 holds the bottom of
 // the picture, as OpenGL draws it. Only R, G, B are copied; every texel is
 // four bytes with an opaque alpha, whatever the picture's depth, which is
@@ -101,12 +120,43 @@ struct Resampling {
     uint32_t texWide = 0;
     uint32_t texHigh = 0;
     float sy = 0;
-    size_t* columns = nullptr;         // byte offset in a picture row of each texture column
-    uint32_t wordColumns = 0;          // the columns whose pixel has four bytes of the row
+    size_t* columns = nullptr;          // byte offset in a picture row of each texture column
+    uint32_t wordColumns = 0;           // the columns whose pixel has four bytes of the row
+    uint8_t (*shuffles)[16] = nullptr;  // for the first `groups` groups of four columns
+    uint32_t groups = 0;
     const uint8_t* lastRow = nullptr;  // the row made last, and its picture row
     uint32_t lastSource = 0;
-    ~Resampling() { delete[] columns; }
+    ~Resampling() {
+        delete[] columns;
+        delete[] shuffles;
+    }
 };
+
+// The groups of four columns, from the first, that can be shuffled, and
+// their selectors; none where the processor has no AVX2 (or the memory is
+// short).
+void PlanShuffles(Resampling* r, size_t rowBytes) {
+    if (!WidePictureForms()) return;
+    uint32_t groups = 0;
+    while (groups < r->texWide / 4) {
+        const size_t first = r->columns[4 * groups];
+        // Each pixel's word lies in the sixteen bytes, so all four are word columns.
+        if (first + 16 > rowBytes || r->columns[4 * groups + 3] + 4 > first + 16) break;
+        ++groups;
+    }
+    if (!groups) return;
+    r->shuffles = new (std::nothrow) uint8_t[groups][16];
+    if (!r->shuffles) return;
+    r->groups = groups;
+    for (uint32_t g = 0; g < groups; ++g) {
+        const size_t* column = r->columns + 4 * g;
+        for (int k = 0; k < 4; ++k) {
+            for (int b = 0; b < 3; ++b)
+                r->shuffles[g][4 * k + b] = uint8_t(column[k] - column[0] + size_t(b));
+            r->shuffles[g][4 * k + 3] = 0x80;
+        }
+    }
+}
 
 bool BeginResampling(Resampling* r, const PictureBitmap& bitmap, uint32_t texWide,
                      uint32_t texHigh) {
@@ -125,6 +175,7 @@ bool BeginResampling(Resampling* r, const PictureBitmap& bitmap, uint32_t texWid
     const size_t rowBytes = size_t(bitmap.pixelsWide) * pixelBytes;
     while (r->wordColumns < texWide && r->columns[r->wordColumns] + 4 <= rowBytes)
         ++r->wordColumns;
+    PlanShuffles(r, rowBytes);
     return true;
 }
 
@@ -135,8 +186,16 @@ void ResampleRow(Resampling* r, uint32_t row, uint8_t* out) {
     if (r->lastRow && source == r->lastSource) {
         if (out != r->lastRow) memcpy(out, r->lastRow, size_t(r->texWide) * 4);
     } else {
-        CopyRow(r->bitmap->pixels + size_t(source) * r->bitmap->bytesPerRow, r->columns, r->texWide,
-                r->wordColumns, out);
+        const uint8_t* pixels = r->bitmap->pixels + size_t(source) * r->bitmap->bytesPerRow;
+        uint32_t done = 0;
+#if KINDORA_AVX2
+        if (r->groups) {
+            ShuffleGroups(pixels, r->columns, r->shuffles, r->groups, out);
+            done = 4 * r->groups;
+        }
+#endif
+        CopyRow(pixels, r->columns + done, r->texWide - done, r->wordColumns - done,
+                out + 4 * size_t(done));
     }
     r->lastRow = out;
     r->lastSource = source;

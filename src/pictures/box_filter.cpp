@@ -118,8 +118,17 @@ void BoxPixel(const uint8_t* in, size_t rowBytes, int components, const Tap* yFi
             totals = _mm_add_ps(totals, _mm_mul_ps(pixel, _mm_set1_ps(percent)));
         }
     }
-    float sums[4];
-    _mm_storeu_ps(sums, totals);
+    // Narrow in pairs of lanes: the same double-precision sums and
+    // divisions, two to an instruction.
+    const __m128d half = _mm_set1_pd(0.5), divisor = _mm_set1_pd(double(area));
+    const __m128d low = _mm_div_pd(_mm_add_pd(_mm_cvtps_pd(totals), half), divisor);
+    const __m128d high =
+        _mm_div_pd(_mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(totals, totals)), half), divisor);
+    alignas(16) int32_t values[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(values),
+                    _mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high)));
+    for (int k = 0; k < components; ++k)
+        out[k] = uint8_t(uint16_t(values[k]) >> 8);
 #else
     float sums[4] = {0, 0, 0, 0};
     for (const Tap* y = yFirst; y < yEnd; ++y) {
@@ -132,9 +141,9 @@ void BoxPixel(const uint8_t* in, size_t rowBytes, int components, const Tap* yFi
                 sums[k] += float(pixel[k] * kWiden) * percent;
         }
     }
-#endif
     for (int k = 0; k < components; ++k)
         out[k] = Narrow(sums[k], area);
+#endif
 }
 
 bool GeneralBox(const uint8_t* in, uint32_t inWide, uint32_t inHigh, int components, uint8_t* out,

@@ -483,6 +483,7 @@ void FIRECLASS::WarpBlockRows(int bx, int by, int rows, bool roomRight) {
 #if KINDORA_SSE2
     WarpRowsInLanes(q00, q10, q01, q11, inside, heatRows, rows, dst, roomRight);
 #else
+    (void)roomRight;  // the plain loops write each row exactly
     const float Bf = float(B);
     const uint8_t* const src = nextHeat;
     float startX[64], startY[64], stepX[64], stepY[64];

@@ -259,7 +259,8 @@ void AddToColumnSums(uint16_t* sums, const uint8_t* row, size_t values, bool fir
 }
 
 #if KINDORA_AVX2
-// AddToColumnSums in the AVX2 form, thirty-two values at a time.
+// AddToColumnSums in the AVX2 form, thirty-two values at a time; the SSE2
+// form takes the rest.
 KINDORA_AVX2_TARGET void AddToColumnSumsWide(uint16_t* sums, const uint8_t* row, size_t values,
                                              bool first) {
     size_t v = 0;
@@ -276,8 +277,7 @@ KINDORA_AVX2_TARGET void AddToColumnSumsWide(uint16_t* sums, const uint8_t* row,
         _mm256_storeu_si256(at, lo);
         _mm256_storeu_si256(at + 1, hi);
     }
-    for (; v < values; ++v)
-        sums[v] = uint16_t((first ? 0 : sums[v]) + row[v]);
+    AddToColumnSums(sums + v, row + v, values - v, first);
 }
 #endif
 

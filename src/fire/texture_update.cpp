@@ -181,18 +181,21 @@ inline void CopyRuns(const uint8_t* src, const FOURROWS* groups, int groupCount,
                 const int c = __builtin_ctzll(rest);
                 rest &= rest - 1;
                 const int end = rest ? __builtin_ctzll(rest) : count;
-                const uint8_t* run = src + cells[c * stride + lane] - c;  // sample i reads run[i]
-                int i = c;
-                for (; i + 16 <= end; i += 16)
-                    Copy16(o + i, run + i);
-                if (i == end) continue;
-                if (roomRight || i + 16 <= count) {
-                    Copy16(o + i, run + i);
-                } else if (end - c >= 16) {
-                    Copy16(o + end - 16, run + end - 16);
+                // Sample c + j reads run[j], and writes to[j].
+                const uint8_t* run = src + cells[c * stride + lane];
+                uint8_t* to = o + c;
+                const int length = end - c;
+                int j = 0;
+                for (; j + 16 <= length; j += 16)
+                    Copy16(to + j, run + j);
+                if (j == length) continue;
+                if (roomRight || c + j + 16 <= count) {
+                    Copy16(to + j, run + j);
+                } else if (length >= 16) {
+                    Copy16(to + length - 16, run + length - 16);
                 } else {
-                    for (; i < end; ++i)
-                        o[i] = run[i];
+                    for (; j < length; ++j)
+                        to[j] = run[j];
                 }
             }
         }

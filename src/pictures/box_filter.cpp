@@ -86,17 +86,30 @@ inline uint8_t Narrow(float total, float area) {
 }
 
 #if KINDORA_SSE2
-// The pixel's components widened to GLU's 16-bit values, as floats; a
-// missing fourth component is 0.
+// The pixel's components as a word, a missing fourth one 0.
+inline uint32_t PixelBits(const uint8_t* p, int components) {
+    return components == 4
+               ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
+               : uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+}
+
+// The pixel's components widened to GLU's 16-bit values, as floats.
 inline __m128 WidenedPixel(const uint8_t* p, int components) {
-    const uint32_t bits =
-        components == 4
-            ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
-            : uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
     const __m128i zero = _mm_setzero_si128();
-    __m128i wide = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(bits)), zero);
+    __m128i wide = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(PixelBits(p, components))), zero);
     wide = _mm_unpacklo_epi16(wide, zero);
     return _mm_mul_ps(_mm_cvtepi32_ps(wide), _mm_set1_ps(float(kWiden)));
+}
+
+// Narrows four single-precision totals of a box of `area` as Narrow does,
+// two to a double-precision division, into `values`.
+inline void NarrowFour(__m128 totals, float area, int32_t* values) {
+    const __m128d half = _mm_set1_pd(0.5), divisor = _mm_set1_pd(double(area));
+    const __m128d low = _mm_div_pd(_mm_add_pd(_mm_cvtps_pd(totals), half), divisor);
+    const __m128d high =
+        _mm_div_pd(_mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(totals, totals)), half), divisor);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(values),
+                     _mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high)));
 }
 #endif
 
@@ -118,15 +131,8 @@ void BoxPixel(const uint8_t* in, size_t rowBytes, int components, const Tap* yFi
             totals = _mm_add_ps(totals, _mm_mul_ps(pixel, _mm_set1_ps(percent)));
         }
     }
-    // Narrow in pairs of lanes: the same double-precision sums and
-    // divisions, two to an instruction.
-    const __m128d half = _mm_set1_pd(0.5), divisor = _mm_set1_pd(double(area));
-    const __m128d low = _mm_div_pd(_mm_add_pd(_mm_cvtps_pd(totals), half), divisor);
-    const __m128d high =
-        _mm_div_pd(_mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(totals, totals)), half), divisor);
-    alignas(16) int32_t values[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(values),
-                    _mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high)));
+    int32_t values[4];
+    NarrowFour(totals, area, values);
     for (int k = 0; k < components; ++k)
         out[k] = uint8_t(uint16_t(values[k]) >> 8);
 #else
@@ -146,6 +152,47 @@ void BoxPixel(const uint8_t* in, size_t rowBytes, int components, const Tap* yFi
 #endif
 }
 
+#if KINDORA_AVX2
+// Two neighbouring output pixels of the general filter, one in each half of
+// an AVX vector: each half adds exactly what BoxPixel adds for its pixel, in
+// the same order. Where one pixel's box has fewer columns than the other's,
+// its half adds zero shares of its first column, which leave its sums as
+// they are. The second pixel's taps follow the first's.
+KINDORA_AVX2_TARGET void BoxPixelPair(const uint8_t* in, size_t rowBytes, int components,
+                                      const Tap* yFirst, const Tap* yEnd, const Tap* first,
+                                      const Tap* second, const Tap* secondEnd, uint8_t* out) {
+    const int n0 = int(second - first), n1 = int(secondEnd - second);
+    const int n = n0 > n1 ? n0 : n1;
+    __m256 totals = _mm256_setzero_ps(), areas = _mm256_setzero_ps();
+    for (const Tap* y = yFirst; y < yEnd; ++y) {
+        const uint8_t* row = in + size_t(y->index) * rowBytes;
+        for (int t = 0; t < n; ++t) {
+            const Tap& a = first[t < n0 ? t : 0];
+            const Tap& b = second[t < n1 ? t : 0];
+            const float shareA = t < n0 ? a.percent * y->percent : 0.0f;
+            const float shareB = t < n1 ? b.percent * y->percent : 0.0f;
+            const __m256 shares = _mm256_set_m128(_mm_set1_ps(shareB), _mm_set1_ps(shareA));
+            const uint64_t bits =
+                uint64_t(PixelBits(row + size_t(a.index) * components, components)) |
+                uint64_t(PixelBits(row + size_t(b.index) * components, components)) << 32;
+            const __m256 pixels = _mm256_mul_ps(
+                _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_cvtsi64_si128(int64_t(bits)))),
+                _mm256_set1_ps(float(kWiden)));
+            areas = _mm256_add_ps(areas, shares);
+            totals = _mm256_add_ps(totals, _mm256_mul_ps(pixels, shares));
+        }
+    }
+    int32_t values[8];
+    NarrowFour(_mm256_castps256_ps128(totals), _mm256_cvtss_f32(areas), values);
+    NarrowFour(_mm256_extractf128_ps(totals, 1), _mm_cvtss_f32(_mm256_extractf128_ps(areas, 1)),
+               values + 4);
+    for (int k = 0; k < components; ++k) {
+        out[k] = uint8_t(uint16_t(values[k]) >> 8);
+        out[components + k] = uint8_t(uint16_t(values[4 + k]) >> 8);
+    }
+}
+#endif
+
 bool GeneralBox(const uint8_t* in, uint32_t inWide, uint32_t inHigh, int components, uint8_t* out,
                 uint32_t outWide, uint32_t outHigh) {
     Axis xs, ys;
@@ -155,7 +202,16 @@ bool GeneralBox(const uint8_t* in, uint32_t inWide, uint32_t inHigh, int compone
         const Tap* yFirst = ys.taps + ys.first[i];
         const Tap* yEnd = ys.taps + ys.first[i + 1];
         uint8_t* target = out + size_t(i) * outWide * components;
-        for (uint32_t j = 0; j < outWide; ++j, target += components) {
+        uint32_t j = 0;
+#if KINDORA_AVX2
+        if (WidePictureForms()) {
+            for (; j + 2 <= outWide; j += 2, target += 2 * components) {
+                BoxPixelPair(in, rowBytes, components, yFirst, yEnd, xs.taps + xs.first[j],
+                             xs.taps + xs.first[j + 1], xs.taps + xs.first[j + 2], target);
+            }
+        }
+#endif
+        for (; j < outWide; ++j, target += components) {
             BoxPixel(in, rowBytes, components, yFirst, yEnd, xs.taps + xs.first[j],
                      xs.taps + xs.first[j + 1], target);
         }

@@ -101,8 +101,8 @@ void FIRECLASS::Setup(SETTINGS settings) {
     const size_t W = size_t(width), H = size_t(height), B = size_t(blockSize);
     const size_t heatBytes = (H + 2 * B) * W;
     heatMem = NewPlane(heatBytes);
-    // The warp's copies may read up to fifteen cells past the last one.
-    nextMem = NewPlane(heatBytes + 16);
+    // The warp's copies may read past the last cell.
+    nextMem = NewPlane(heatBytes + kWarpCopy);
     coolMem = NewPlane(2 * W * H);
     fireImage = NewPlane(W * H * 4);
     deskMem = NewPlane((4 * H + 16) * W);

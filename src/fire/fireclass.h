@@ -12,6 +12,9 @@ constexpr int kMeshColumns = 11;
 constexpr int kMeshRows = 13;
 constexpr int kImageRun = 16;   // cells of the fire image that are painted or kept together
 constexpr int kHeatGroup = 16;  // cells of a row whose heat is noted together
+// The warp copies a run of cells this many at a time, so its last copy may
+// read and write up to kWarpCopy - 1 cells past the run's end.
+constexpr int kWarpCopy = 16;
 constexpr int kMaxGridSide = FireGridSide(2);  // the widest grid
 
 // One flame front: a flame per grid column, burning between left and right.

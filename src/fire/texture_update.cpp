@@ -160,6 +160,7 @@ KINDORA_AVX2_TARGET void WorkOutEightRuns(__m128i shift, const FOURROWS* groups,
 }
 #endif
 
+static_assert(kWarpCopy == 16, "a copy of the warp is one SSE2 vector");
 inline void Copy16(uint8_t* to, const uint8_t* from) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
@@ -167,10 +168,10 @@ inline void Copy16(uint8_t* to, const uint8_t* from) {
 
 // The samples of `groupCount` groups of four rows, row k of a group into its
 // out[k], from the cells worked out for them (`stride` to a sample) and
-// where their runs start. A run's copies may reach up to fifteen cells past
-// its end, and so read as far past the plane; they write there only where
-// a later run of the row, or with `roomRight` the cells to the right of the
-// row, written later, take them.
+// where their runs start. A run's copies may reach up to kWarpCopy - 1
+// cells past its end, and so read as far past the plane; they write there
+// only where a later run of the row, or with `roomRight` the cells to the
+// right of the row, written later, take them.
 inline void CopyRuns(const uint8_t* src, const FOURROWS* groups, int groupCount, int count,
                      const int32_t* cells, int stride, const uint64_t* starts, bool roomRight) {
     for (int g = 0; g < groupCount; ++g) {
@@ -210,17 +211,17 @@ inline void SampleRowsInRuns(const uint8_t* src, __m128i shift, const FOURROWS* 
                              bool wide, bool roomRight) {
     alignas(32) int32_t cells[64][4 * N];
     uint64_t starts[4 * N];
+    bool workedOut = false;
 #if KINDORA_AVX2
     if constexpr (N == 2) {
         if (wide) {
             WorkOutEightRuns(shift, groups, count, cells, starts);
-            CopyRuns(src, groups, N, count, cells[0], 4 * N, starts, roomRight);
-            return;
+            workedOut = true;
         }
     }
 #endif
     (void)wide;
-    WorkOutRuns<N>(shift, groups, count, cells, starts);
+    if (!workedOut) WorkOutRuns<N>(shift, groups, count, cells, starts);
     CopyRuns(src, groups, N, count, cells[0], 4 * N, starts, roomRight);
 }
 
@@ -450,8 +451,8 @@ void FIRECLASS::TextureBlock(int bx, int by) {
 }
 
 // The first `rows` rows of block (bx, by); see TextureBlock. With
-// `roomRight`, the same rows of the fifteen cells to the right of the block
-// are written later, so the copies may run on into them.
+// `roomRight`, the same rows of the kWarpCopy - 1 cells to the right of the
+// block are written later, so the copies may run on into them.
 //
 // Every sample lies in the box of the four corners, give or take the rounding
 // of the repeated additions (far below a cell). A block whose box lies well
@@ -609,11 +610,11 @@ void FIRECLASS::TextureWarp() {
 }
 
 // The first `rows` rows of every block of row by, left to right: a block's
-// copies may run on into the blocks to its right, where there are fifteen
+// copies may run on into the blocks to its right, where there are enough
 // cells of them.
 void FIRECLASS::WarpBlockRowAcross(int by, int rows) {
     for (int bx = 0; bx < kMeshColumns - 1; ++bx)
-        WarpBlockRows(bx, by, rows, (kMeshColumns - 2 - bx) * blockSize >= 15);
+        WarpBlockRows(bx, by, rows, (kMeshColumns - 2 - bx) * blockSize >= kWarpCopy - 1);
 }
 
 // The fire image: the palette colour of each cell's next heat, over the

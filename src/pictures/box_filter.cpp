@@ -198,13 +198,16 @@ bool GeneralBox(const uint8_t* in, uint32_t inWide, uint32_t inHigh, int compone
     Axis xs, ys;
     if (!BuildAxis(inWide, outWide, &xs) || !BuildAxis(inHigh, outHigh, &ys)) return false;
     const size_t rowBytes = size_t(inWide) * components;
+#if KINDORA_AVX2
+    const bool pairs = WidePictureForms();
+#endif
     for (uint32_t i = 0; i < outHigh; ++i) {
         const Tap* yFirst = ys.taps + ys.first[i];
         const Tap* yEnd = ys.taps + ys.first[i + 1];
         uint8_t* target = out + size_t(i) * outWide * components;
         uint32_t j = 0;
 #if KINDORA_AVX2
-        if (WidePictureForms()) {
+        if (pairs) {
             for (; j + 2 <= outWide; j += 2, target += 2 * components) {
                 BoxPixelPair(in, rowBytes, components, yFirst, yEnd, xs.taps + xs.first[j],
                              xs.taps + xs.first[j + 1], xs.taps + xs.first[j + 2], target);

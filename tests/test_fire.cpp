@@ -1035,7 +1035,7 @@ void CheckStepAgainstThePasses(bool sparse) {
             auto fp = std::make_unique<FIRECLASS>(), gp = std::make_unique<FIRECLASS>();
             FIRECLASS &f = *fp, &g = *gp;
             f.Setup(FireSettingsRecord(res, style, 0, 20, 2));
-            f.wideForms = VectorForms().back() && style % 2 == 0;  // both forms, by turns
+            f.wideForms = VectorForms().back() && (style + res) % 2 == 0;  // both forms, by turns
             srand(11 + res);
             g.Setup(FireSettingsRecord(res, style, 0, 20, 2));
             const int W = f.width, H = f.height, B = f.blockSize;

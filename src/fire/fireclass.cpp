@@ -63,6 +63,7 @@ FIRECLASS::FIRECLASS()
       coolMem(nullptr),
       coldRuns(nullptr),
       under(nullptr),
+      underMarks(nullptr),
       paintedLeft(0),
       paintedRight(-1),
       paintedTop(0),
@@ -108,7 +109,9 @@ void FIRECLASS::Setup(SETTINGS settings) {
     deskMem = NewPlane((4 * H + 16) * W);
     coldRuns = NewPlane(W * H / kImageRun);
     under = NewPlane(W * H * 4);
-    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem || !coldRuns || !under) {
+    underMarks = NewPlane(W * H);
+    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem || !coldRuns || !under ||
+        !underMarks) {
         // Without its planes the fire stays empty; Burn then does nothing.
         Cleanup();
         width = height = 0;
@@ -211,9 +214,11 @@ void FIRECLASS::LayOutMesh() {
 
 void FIRECLASS::Cleanup() {
     desk = nextHeat = heat = nullptr;
-    for (uint8_t* plane : {heatMem, nextMem, coolMem, fireImage, deskMem, coldRuns, under})
+    for (uint8_t* plane :
+         {heatMem, nextMem, coolMem, fireImage, deskMem, coldRuns, under, underMarks})
         DeletePlane(plane);
-    heatMem = nextMem = coolMem = coolMap = fireImage = deskMem = coldRuns = under = nullptr;
+    heatMem = nextMem = coolMem = coolMap = fireImage = deskMem = coldRuns = under = underMarks =
+        nullptr;
     // The name is forgotten once deleted, so that a second clean-up cannot
     // delete a texture that has since been given the same name.
     if (fireTexID) glDeleteTextures(1, &fireTexID);

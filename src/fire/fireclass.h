@@ -116,6 +116,10 @@ class FIRECLASS {
     // W * H RGBA, row 0 at the top as in the image. Its alpha is the burn
     // mark; with style 0 its colour is half the picture's, else black.
     uint8_t* under;
+    // The burn marks of `under` alone, one byte a cell: where the picture's
+    // colour does not show under the flames (every style but 0), they are
+    // all of it, and a quarter of the bytes to read.
+    uint8_t* underMarks;
     // The cells that the last band of an image build painted: columns
     // paintedLeft to paintedRight of rows paintedTop to paintedBottom; none if
     // left > right.

@@ -122,6 +122,31 @@ KINDORA_AVX2_TARGET inline void PaintRunsWide(const uint32_t* palette, uint32_t 
         runs[r] = coldRun;
     }
 }
+
+// PaintRunsWide where only the burn marks show under the flames, `marks` one
+// byte a cell: each cell's mark goes to its alpha byte, its colour bytes 0.
+KINDORA_AVX2_TARGET inline void PaintMarkedRunsWide(const uint32_t* palette, uint32_t toPaint,
+                                                    uint32_t cold, const uint8_t* k,
+                                                    const uint8_t* marks, uint8_t* out,
+                                                    uint8_t* runs) {
+    for (uint32_t rest = toPaint; rest; rest &= rest - 1) {
+        const int r = __builtin_ctz(rest), x = r * 16;
+        const bool coldRun = (cold >> r) & 1;
+        for (int q = x; q < x + 16; q += 8) {
+            const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(marks + q));
+            __m256i cells = _mm256_slli_epi32(_mm256_cvtepu8_epi32(eight), 24);
+            if (!coldRun) {
+                uint32_t h[2];
+                memcpy(h, k + q, 8);
+                const __m128i lo = FourFlames(palette, h[0]), hi = FourFlames(palette, h[1]);
+                const __m256i flame = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+                cells = _mm256_adds_epu8(flame, cells);
+            }
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * q), cells);
+        }
+        runs[r] = coldRun;
+    }
+}
 #endif
 
 // Four desktop cells as they show under flames: the burn mark and, with

@@ -701,6 +701,10 @@ void FIRECLASS::PaintRuns(int y, uint32_t toPaint, uint32_t cold) {
     uint8_t* out = fireImage + size_t(y) * W * 4;
     uint8_t* runs = coldRuns + size_t(y) * size_t(W / kImageRun);
 #if KINDORA_AVX2
+    if (wideForms && BURNSTYLE != 0) {
+        PaintMarkedRunsWide(packedPalette, toPaint, cold, k, underMarks + size_t(y) * W, out, runs);
+        return;
+    }
     if (wideForms) {
         PaintRunsWide(packedPalette, toPaint, cold, k, u, out, runs);
         return;
@@ -742,10 +746,15 @@ void FIRECLASS::RebuildUnder() {
 #if KINDORA_SSE2
         const uint8_t* cell = desk + size_t(H - 1 - y) * W * 4;
         uint8_t* shown = under + size_t(y) * W * 4;
+        uint8_t* marks = underMarks + size_t(y) * W;
         for (; x + 4 <= W; x += 4) {
             const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + 4 * x));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + 4 * x),
                              Under4(cells, BURNSTYLE == 0));
+            // The four alpha bytes, each alone in its word, packed to bytes.
+            const __m128i words = _mm_packs_epi32(_mm_srli_epi32(cells, 24), _mm_setzero_si128());
+            const int four = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+            memcpy(marks + x, &four, 4);
         }
 #endif
         for (; x < W; ++x)
@@ -760,6 +769,7 @@ void FIRECLASS::ShowUnder(int deskRow, int x) {
     for (int b = 0; b < 3; ++b)
         shown[b] = BURNSTYLE == 0 ? uint8_t(cell[b] >> 1) : 0;
     shown[3] = cell[3];
+    underMarks[ptrdiff_t(height - 1 - deskRow) * width + x] = cell[3];
 }
 
 // The whole image goes up as it stands. Whoever wrote it may have changed

@@ -78,6 +78,7 @@ FIRECLASS::~FIRECLASS() {
 }
 
 void FIRECLASS::Setup(SETTINGS settings) {
+    Cleanup();  // a second set-up starts afresh
     FIRERES = settings.FIRERES;
     BURNSTYLE = settings.BURNSTYLE;
     COLOURS = settings.COLOURS;
@@ -108,10 +109,13 @@ void FIRECLASS::Setup(SETTINGS settings) {
     fireImage = NewPlane(W * H * 4);
     deskMem = NewPlane((4 * H + 16) * W);
     coldRuns = NewPlane(W * H / kImageRun);
-    under = NewPlane(W * H * 4);
-    underMarks = NewPlane(W * H);
-    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem || !coldRuns || !under ||
-        !underMarks) {
+    if (BURNSTYLE == 0) {
+        under = NewPlane(W * H * 4);
+    } else {
+        underMarks = NewPlane(W * H);
+    }
+    if (!heatMem || !nextMem || !coolMem || !fireImage || !deskMem || !coldRuns ||
+        !(under || underMarks)) {
         // Without its planes the fire stays empty; Burn then does nothing.
         Cleanup();
         width = height = 0;

@@ -112,13 +112,12 @@ class FIRECLASS {
     // One byte per run of the fire image: 1 while the run holds the picture's
     // part alone, for the picture as it stands.
     uint8_t* coldRuns;
-    // What shows under the flames of each cell, kept from the desk plane:
-    // W * H RGBA, row 0 at the top as in the image. Its alpha is the burn
-    // mark; with style 0 its colour is half the picture's, else black.
+    // What shows under the flames of each cell, kept from the desk plane,
+    // row 0 at the top as in the image. With style 0, `under`: W * H RGBA,
+    // half the picture's colour and the burn mark as alpha. With the others
+    // the colour under the flames is black, so `underMarks` keeps the marks
+    // alone, one byte a cell; the other plane is null.
     uint8_t* under;
-    // The burn marks of `under` alone, one byte a cell: where the picture's
-    // colour does not show under the flames (every style but 0), they are
-    // all of it, and a quarter of the bytes to read.
     uint8_t* underMarks;
     // The cells that the last band of an image build painted: columns
     // paintedLeft to paintedRight of rows paintedTop to paintedBottom; none if

@@ -71,13 +71,24 @@ inline bool Cold16(const PaintSetup& s, __m128i heats) {
                                                          _mm_setzero_si128())) == 0xFFFF;
 }
 
+// Four cells of which only the burn marks show under the flames: each mark
+// alone in the alpha byte of its word.
+inline __m128i MarksUnder4(const uint8_t* marks) {
+    int four;
+    memcpy(&four, marks, 4);
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_unpacklo_epi16(zero, _mm_unpacklo_epi8(zero, _mm_cvtsi32_si128(four)));
+}
+
 // Sixteen cells of the fire image from their heats k[0..15] and what shows
-// under them, u, stored at out. Where none of the sixteen has a flame
+// under them, stored at out: the RGBA cells at u or, where u is null, the
+// burn marks alone at `marks`. Where none of the sixteen has a flame
 // (`cold`), what shows under them is all there is.
 inline void Paint16(const PaintSetup& s, bool cold, const uint8_t* k, const uint8_t* u,
-                    uint8_t* out) {
+                    const uint8_t* marks, uint8_t* out) {
     for (int q = 0; q < 16; q += 4) {
-        __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 4 * q));
+        __m128i cells = u ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 4 * q))
+                          : MarksUnder4(marks + q);
         if (!cold) {
             const __m128i flame = _mm_set_epi32(int(s.palette[k[q + 3]]), int(s.palette[k[q + 2]]),
                                                 int(s.palette[k[q + 1]]), int(s.palette[k[q]]));
@@ -104,37 +115,18 @@ KINDORA_AVX2_TARGET inline __m128i FourFlames(const uint32_t* palette, uint32_t 
 // set the pace.
 KINDORA_AVX2_TARGET inline void PaintRunsWide(const uint32_t* palette, uint32_t toPaint,
                                               uint32_t cold, const uint8_t* k, const uint8_t* u,
-                                              uint8_t* out, uint8_t* runs) {
+                                              const uint8_t* marks, uint8_t* out, uint8_t* runs) {
     for (uint32_t rest = toPaint; rest; rest &= rest - 1) {
         const int r = __builtin_ctz(rest), x = r * 16;
         const bool coldRun = (cold >> r) & 1;
         for (int q = x; q < x + 16; q += 8) {
-            __m256i cells = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + 4 * q));
-            if (!coldRun) {
-                uint32_t h[2];
-                memcpy(h, k + q, 8);
-                const __m128i lo = FourFlames(palette, h[0]), hi = FourFlames(palette, h[1]);
-                const __m256i flame = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-                cells = _mm256_adds_epu8(flame, cells);
+            __m256i cells;
+            if (u) {
+                cells = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u + 4 * q));
+            } else {
+                const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(marks + q));
+                cells = _mm256_slli_epi32(_mm256_cvtepu8_epi32(eight), 24);
             }
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * q), cells);
-        }
-        runs[r] = coldRun;
-    }
-}
-
-// PaintRunsWide where only the burn marks show under the flames, `marks` one
-// byte a cell: each cell's mark goes to its alpha byte, its colour bytes 0.
-KINDORA_AVX2_TARGET inline void PaintMarkedRunsWide(const uint32_t* palette, uint32_t toPaint,
-                                                    uint32_t cold, const uint8_t* k,
-                                                    const uint8_t* marks, uint8_t* out,
-                                                    uint8_t* runs) {
-    for (uint32_t rest = toPaint; rest; rest &= rest - 1) {
-        const int r = __builtin_ctz(rest), x = r * 16;
-        const bool coldRun = (cold >> r) & 1;
-        for (int q = x; q < x + 16; q += 8) {
-            const __m128i eight = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(marks + q));
-            __m256i cells = _mm256_slli_epi32(_mm256_cvtepu8_epi32(eight), 24);
             if (!coldRun) {
                 uint32_t h[2];
                 memcpy(h, k + q, 8);
@@ -149,13 +141,23 @@ KINDORA_AVX2_TARGET inline void PaintMarkedRunsWide(const uint32_t* palette, uin
 }
 #endif
 
-// Four desktop cells as they show under flames: the burn mark and, with
-// `charred`, half the colour (a 16-bit shift, then the bit that slid in from
-// the neighbouring byte dropped).
-inline __m128i Under4(__m128i cells, bool charred) {
+// Four desktop cells as they show under style 0's flames: the burn mark and
+// half the colour (a 16-bit shift, then the bit that slid in from the
+// neighbouring byte dropped).
+inline __m128i Under4(__m128i cells) {
     const __m128i mark = _mm_and_si128(cells, _mm_set1_epi32(int(0xFF000000u)));
-    if (!charred) return mark;
     return _mm_or_si128(mark, _mm_and_si128(_mm_srli_epi16(cells, 1), _mm_set1_epi32(0x007F7F7F)));
+}
+
+// The burn marks (alpha bytes) of sixteen desktop cells, in order.
+inline __m128i Marks16(const uint8_t* cells) {
+    __m128i quarters[4];
+    for (int q = 0; q < 4; ++q) {
+        const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells + 16 * q));
+        quarters[q] = _mm_srli_epi32(four, 24);
+    }
+    return _mm_packus_epi16(_mm_packs_epi32(quarters[0], quarters[1]),
+                            _mm_packs_epi32(quarters[2], quarters[3]));
 }
 
 #endif

@@ -697,16 +697,13 @@ void FIRECLASS::BuildImageRow(int y, bool keepColdRuns) {
 void FIRECLASS::PaintRuns(int y, uint32_t toPaint, uint32_t cold) {
     const int W = width;
     const uint8_t* k = nextHeat + size_t(y) * W;
-    const uint8_t* u = under + size_t(y) * W * 4;
+    const uint8_t* u = under ? under + size_t(y) * W * 4 : nullptr;
+    const uint8_t* marks = under ? nullptr : underMarks + size_t(y) * W;
     uint8_t* out = fireImage + size_t(y) * W * 4;
     uint8_t* runs = coldRuns + size_t(y) * size_t(W / kImageRun);
 #if KINDORA_AVX2
-    if (wideForms && BURNSTYLE != 0) {
-        PaintMarkedRunsWide(packedPalette, toPaint, cold, k, underMarks + size_t(y) * W, out, runs);
-        return;
-    }
     if (wideForms) {
-        PaintRunsWide(packedPalette, toPaint, cold, k, u, out, runs);
+        PaintRunsWide(packedPalette, toPaint, cold, k, u, marks, out, runs);
         return;
     }
 #endif
@@ -717,10 +714,13 @@ void FIRECLASS::PaintRuns(int y, uint32_t toPaint, uint32_t cold) {
         const int r = __builtin_ctz(rest), x = r * kImageRun;
         const bool coldRun = (cold >> r) & 1;
 #if KINDORA_SSE2
-        Paint16(paint, coldRun, k + x, u + 4 * x, out + 4 * x);
+        Paint16(paint, coldRun, k + x, u ? u + 4 * x : nullptr, marks ? marks + x : nullptr,
+                out + 4 * x);
 #else
-        for (int i = x; i < x + kImageRun; ++i)
-            FireCell(packedPalette[k[i]], u + 4 * i, out + 4 * i);
+        for (int i = x; i < x + kImageRun; ++i) {
+            const uint8_t marked[4] = {0, 0, 0, marks ? marks[i] : uint8_t(0)};
+            FireCell(packedPalette[k[i]], u ? u + 4 * i : marked, out + 4 * i);
+        }
 #endif
         runs[r] = coldRun;
     }
@@ -739,22 +739,23 @@ void FIRECLASS::RepaintEveryRun() {
 
 // What shows under the flames, from the whole desk plane.
 void FIRECLASS::RebuildUnder() {
-    if (!under) return;
+    if (!under && !underMarks) return;
     const int W = width, H = height;
     for (int y = 0; y < H; ++y) {
         int x = 0;
 #if KINDORA_SSE2
         const uint8_t* cell = desk + size_t(H - 1 - y) * W * 4;
-        uint8_t* shown = under + size_t(y) * W * 4;
-        uint8_t* marks = underMarks + size_t(y) * W;
-        for (; x + 4 <= W; x += 4) {
-            const __m128i cells = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + 4 * x));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + 4 * x),
-                             Under4(cells, BURNSTYLE == 0));
-            // The four alpha bytes, each alone in its word, packed to bytes.
-            const __m128i words = _mm_packs_epi32(_mm_srli_epi32(cells, 24), _mm_setzero_si128());
-            const int four = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
-            memcpy(marks + x, &four, 4);
+        if (under) {
+            uint8_t* shown = under + size_t(y) * W * 4;
+            for (; x + 4 <= W; x += 4) {
+                const __m128i cells =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(cell + 4 * x));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(shown + 4 * x), Under4(cells));
+            }
+        } else {
+            uint8_t* marks = underMarks + size_t(y) * W;
+            for (; x + 16 <= W; x += 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(marks + x), Marks16(cell + 4 * x));
         }
 #endif
         for (; x < W; ++x)
@@ -765,11 +766,15 @@ void FIRECLASS::RebuildUnder() {
 // What shows under the flames of one cell of the desk plane.
 void FIRECLASS::ShowUnder(int deskRow, int x) {
     const uint8_t* cell = desk + (ptrdiff_t(deskRow) * width + x) * 4;
-    uint8_t* shown = under + (ptrdiff_t(height - 1 - deskRow) * width + x) * 4;
+    const ptrdiff_t shownCell = ptrdiff_t(height - 1 - deskRow) * width + x;
+    if (!under) {
+        underMarks[shownCell] = cell[3];
+        return;
+    }
+    uint8_t* shown = under + shownCell * 4;
     for (int b = 0; b < 3; ++b)
-        shown[b] = BURNSTYLE == 0 ? uint8_t(cell[b] >> 1) : 0;
+        shown[b] = uint8_t(cell[b] >> 1);
     shown[3] = cell[3];
-    underMarks[ptrdiff_t(height - 1 - deskRow) * width + x] = cell[3];
 }
 
 // The whole image goes up as it stands. Whoever wrote it may have changed

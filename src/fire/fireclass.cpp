@@ -89,7 +89,6 @@ void FIRECLASS::Setup(SETTINGS settings) {
 
     numSparks = 0;
     warpPhase = 0;
-    fireTexID = 0;
 
     width = height = FireGridSide(FIRERES);
     // The warp mesh spans the grid in ten blocks: 12, 25 or 51 cells.
